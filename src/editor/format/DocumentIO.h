@@ -18,6 +18,7 @@
 // counts).
 
 #include "editor/format/TxDocument.h"
+#include "platform/Error.h"
 
 #include <QByteArray>
 #include <QString>
