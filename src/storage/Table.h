@@ -62,6 +62,7 @@ public:
 private:
     friend class Table;
     friend class Field;
+    friend struct detail::TableImpl;
     std::shared_ptr<detail::RowData> d;
 };
 
