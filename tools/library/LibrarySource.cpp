@@ -34,24 +34,51 @@ QString readText(const QString& path)
     throw Error(QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(what));
 }
 
-QString substitute(const QString& line, const QString& file, int lineNo, const Variables& vars)
+// "di", "da" or "a" joined to the article the value's first word takes:
+// "art. 9" -> "dell'art. 9", "artt. 142" -> "degli artt. 142", "legge 109"
+// -> "della legge 109", anything else (D.Lgs., R.D., regolamento) -> "del ...".
+QString withPreposition(const QString& prep, const QString& value)
 {
-    static const QRegularExpression re(QStringLiteral("\\{\\{\\s*([a-z0-9_]+)\\s*\\}\\}"));
+    const QString first = value.section(QLatin1Char(' '), 0, 0).toLower();
+    const bool plural = first == QLatin1String("artt.");
+    const bool vowel = !first.isEmpty() && QStringLiteral("aeiou").contains(first.front());
+    const bool feminine = first == QLatin1String("legge");
+    QString stem = prep == QLatin1String("di") ? QStringLiteral("de") : prep == QLatin1String("da") ? QStringLiteral("da") : QStringLiteral("a");
+    QString art;
+    if (plural)
+        art = stem + QStringLiteral("gli ");
+    else if (vowel)
+        art = stem + QStringLiteral("ll'");
+    else if (feminine)
+        art = stem + QStringLiteral("lla ");
+    else
+        art = stem + QStringLiteral("l ");
+    return art + value;
+}
+
+QString substitute(const QString& line, const QString& file, int lineNo, const Variables& vars, int depth = 0)
+{
+    // {{name}}, or {{di:name}} / {{da:name}} / {{a:name}} with the articulated preposition.
+    static const QRegularExpression re(QStringLiteral("\\{\\{\\s*(?:(di|da|a):)?([a-z0-9_]+)\\s*\\}\\}"));
     QString out;
     qsizetype last = 0;
     auto it = re.globalMatch(line);
     while (it.hasNext()) {
         const auto m = it.next();
-        const QString name = m.captured(1);
+        const QString name = m.captured(2);
         if (!vars.contains(name))
             fail(file, lineNo, QStringLiteral("variabile non definita: %1").arg(name));
         out += line.mid(last, m.capturedStart() - last);
-        out += vars.value(name);
+        out += m.captured(1).isEmpty() ? vars.value(name) : withPreposition(m.captured(1), vars.value(name));
         last = m.capturedEnd();
     }
     out += line.mid(last);
-    if (out.contains(QStringLiteral("{{")))
-        fail(file, lineNo, QStringLiteral("variabile scritta male"));
+    // A value may name other variables; a bounded depth stops a cycle.
+    if (out.contains(QStringLiteral("{{"))) {
+        if (depth < 4 && out != line)
+            return substitute(out, file, lineNo, vars, depth + 1);
+        fail(file, lineNo, QStringLiteral("variabile scritta male o circolare"));
+    }
     return out;
 }
 
@@ -92,7 +119,11 @@ Variables parseAssignments(const QString& text, const QString& file, int firstLi
         static const QRegularExpression keyRe(QStringLiteral("^[a-z0-9_]+$"));
         if (!keyRe.match(key).hasMatch())
             fail(file, firstLine + i, QStringLiteral("atteso \"chiave: valore\""));
-        out.insert(key, line.mid(colon + 1).trimmed());
+        QString value = line.mid(colon + 1).trimmed();
+        // Quotes keep the blanks at the ends: "value: \" e la\"".
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        out.insert(key, value);
     }
     return out;
 }

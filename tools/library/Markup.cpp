@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <QRegularExpression>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -214,6 +215,12 @@ private:
     bool m_pageBreak = false;
 };
 
+bool startsNumberedItem(const QString& line)
+{
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2}[.)]|[a-z]\\)) "));
+    return re.match(line).hasMatch();
+}
+
 QStringList splitRow(const QString& line)
 {
     // "|a|b\|c|" -> ["a", "b\|c"]; the escape stays for the inline pass.
@@ -265,14 +272,19 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
     Align align = Align::Default;
     bool bullet = false;
     bool indented = false;
+    bool numbered = false;  // "1. ", "2) ", "a) ": a new paragraph with a hanging indent
 
     auto flushPara = [&] {
-        if (para.isEmpty() && !bullet && !indented)
+        if (para.isEmpty() && !bullet && !indented && !numbered)
             return;
         QTextBlockFormat bf;
         bf.setBottomMargin(inFooter ? 0 : 5);
         bf.setAlignment(toQt(align, inFooter ? Qt::AlignHCenter : Qt::AlignJustify));
         QString text = para;
+        if (numbered) {
+            bf.setLeftMargin(18);
+            bf.setTextIndent(-18);
+        }
         if (bullet || indented) {
             bf.setLeftMargin(22);
             bf.setTextIndent(-12);
@@ -282,7 +294,7 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
         w->paragraph(text, bf, w->baseChar());
         para.clear();
         align = Align::Default;
-        bullet = indented = false;
+        bullet = indented = numbered = false;
     };
 
     for (int i = 0; i < lines.size(); ++i) {
@@ -339,7 +351,7 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
                         const bool l = c.startsWith(QLatin1Char(':'));
                         const bool r = c.endsWith(QLatin1Char(':'));
                         aligns.append(l && r ? Align::Center : r ? Align::Right : l ? Align::Left : Align::Default);
-                        weights.append(std::max<int>(1, int(c.count(QLatin1Char('-')))));
+                        weights.append(std::max<int>(3, int(c.count(QLatin1Char('-')))));
                     }
                 } else {
                     rows.append(cells);
@@ -357,8 +369,10 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
             continue;
         }
         QString line = t;
-        if (para.isEmpty() && !bullet && !indented) {
-            if (line.startsWith(QLatin1String("- "))) {
+        if (para.isEmpty() && !bullet && !indented && !numbered) {
+            if (startsNumberedItem(line)) {
+                numbered = true;
+            } else if (line.startsWith(QLatin1String("- "))) {
                 bullet = true;
                 line = line.mid(2).trimmed();
             } else if (line.startsWith(QLatin1String("+ "))) {
@@ -375,7 +389,8 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
             if (align != Align::Default)
                 line = line.mid(3);
         } else if (line.startsWith(QLatin1String("- ")) || line.startsWith(QLatin1String("+ "))
-                   || ((bullet || indented) && !raw.front().isSpace())) {
+                   || ((bullet || indented || numbered) && !raw.front().isSpace())
+                   || startsNumberedItem(line)) {
             // A new list item ends the previous one, and so does an unindented
             // line: only indented lines continue an item.
             flushPara();
