@@ -3,8 +3,6 @@
 // Formats being written; each moves to its own file.
 namespace orv::doc::detail {
 namespace { [[noreturn]] void pending() { throw Error(QStringLiteral("Formato non ancora disponibile")); } }
-ReadResult readRtf(const QByteArray&) { pending(); }
-QByteArray writeRtf(const Content&, const PageSetup&) { pending(); }
 ReadResult readDocx(const QByteArray&) { pending(); }
 QByteArray writeDocx(const Content&, const PageSetup&) { pending(); }
 ReadResult readBinaryWord(const QByteArray&) { pending(); }
