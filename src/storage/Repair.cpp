@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <set>
 
 namespace orv::storage {
 
@@ -21,7 +23,8 @@ quint32 u32At(const char* p)
 }
 
 // The schema from the snapshot file, when the headers are lost.
-bool schemaFromSnapshot(const QString& path, HeaderInfo* h, quint64* nextRowId, qint64* nextAutoInc)
+bool schemaFromSnapshot(const QString& path, HeaderInfo* h, quint64* nextRowId, qint64* nextAutoInc,
+                        std::vector<quint64>* rowIds)
 {
     bool exists = false;
     QByteArray f;
@@ -52,6 +55,14 @@ bool schemaFromSnapshot(const QString& path, HeaderInfo* h, quint64* nextRowId, 
         return false;
     h->generation = QByteArray(gen, 16);
     h->schema = s;
+    const quint64 count = r.u64();
+    if (r.ok() && count <= r.left() / 20) {
+        for (quint64 i = 0; i < count; ++i) {
+            rowIds->push_back(r.u64());
+            r.u64();
+            r.u32();
+        }
+    }
     return true;
 }
 
@@ -92,7 +103,8 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
         }
     }
     HeaderInfo fromIdx;
-    const bool idxOk = schemaFromSnapshot(paths.idx, &fromIdx, &snapRowId, &snapAutoInc);
+    std::vector<quint64> snapRows;
+    const bool idxOk = schemaFromSnapshot(paths.idx, &fromIdx, &snapRowId, &snapAutoInc, &snapRows);
     if (!found && idxOk) {
         h = fromIdx;
         found = true;
@@ -129,6 +141,7 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
             && recordCrcOk(p + at, p + at + kRecordHeader, rh->len);
     };
     std::map<quint64, Values> live;
+    std::set<quint64> deleted;
     qint64 at = 0;
     int lastPercent = 0;
     while (at < n) {
@@ -166,6 +179,7 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
             for (int i = 7; i >= 0; --i)
                 id = (id << 8) | quint8(payload[i]);
             live.erase(id);
+            deleted.insert(id);
             h.rowIdFloor = std::max(h.rowIdFloor, id + 1);
         }
         at += kRecordHeader + rh.len;
@@ -174,6 +188,15 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
             lastPercent = percent;
             report(quint16(percent));
         }
+    }
+
+    // Rows the index snapshot knew that the log no longer holds (a cut log).
+    if (idxOk && fromIdx.generation == h.generation) {
+        qint64 missing = 0;
+        for (quint64 id : snapRows)
+            if (!live.count(id) && !deleted.count(id))
+                ++missing;
+        rep.rowsDropped = std::max(rep.rowsDropped, missing);
     }
 
     // 3. Fresh files beside the old ones: blobs first, then rows, then indexes.

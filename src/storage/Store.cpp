@@ -11,7 +11,7 @@
 namespace orv::storage::detail {
 
 namespace {
-constexpr int kCheckpointEvery = 1024;
+int kCheckpointEvery = 1024;
 constexpr size_t kCacheLimit = 8192;
 
 std::map<QString, std::weak_ptr<Store>>& registry()
@@ -49,11 +49,13 @@ quint64 getU64(const char* p)
 
 quint32 chunkCrc(const char* header, const char* data, quint32 len)
 {
-    quint32 c = crc32(header, 20);
-    c = crc32(header + 24, 4, c);
+    quint32 c = crc32(header, 24);
+    c = crc32(header + 28, 4, c);
     return crc32(data, len, c);
 }
 } // namespace
+
+void setCheckpointInterval(int records) { kCheckpointEvery = std::max(1, records); }
 
 // --- Opening ---------------------------------------------------------------
 

@@ -67,6 +67,9 @@ struct RowLoc {
     quint32 len;
 };
 
+// How many appended records trigger a snapshot (1024); crash tests lower it.
+void setCheckpointInterval(int records);
+
 struct SnapshotInfo {
     QByteArray generation;
     qint64 datEnd = kDataStart;
