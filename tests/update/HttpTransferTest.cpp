@@ -25,6 +25,15 @@ namespace {
 
 constexpr int kPatience = 60000; // generous: CI machines are slow and shared
 
+// A proxy configured in the environment must not reach the loopback servers:
+// the tests set their own where they need one. Done before any thread runs.
+[[maybe_unused]] const bool g_proxiesCleared = [] {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                             "no_proxy", "NO_PROXY"})
+        qunsetenv(name);
+    return true;
+}();
+
 // The outcome events of one transfer object, in order.
 struct EventLog {
     QStringList events;
