@@ -40,11 +40,12 @@ private:
         }
         const QStringView n = m_x.name();
         if (n == QLatin1String("para") || n == QLatin1String("title")) {
-            Para& p = flow.addPara();
             QTextCharFormat f;
             if (n == QLatin1String("title"))
                 f.setFontWeight(QFont::Bold);
-            text(p, f, depth);
+            Para* p = &flow.addPara();
+            text(flow, p, f, depth);
+            trim(*p);
         } else if (n == QLatin1String("informaltable") || n == QLatin1String("table")) {
             table(flow, depth);
         } else {
@@ -53,21 +54,53 @@ private:
         }
     }
 
-    void text(Para& p, const QTextCharFormat& f, int depth)
+    // DocBook text is laid out with line breaks and indentation: blanks
+    // collapse as in HTML.
+    static void trim(Para& p)
+    {
+        while (!p.runs.empty() && p.runs.front().text.trimmed().isEmpty())
+            p.runs.erase(p.runs.begin());
+        while (!p.runs.empty() && p.runs.back().text.trimmed().isEmpty())
+            p.runs.pop_back();
+        if (!p.runs.empty()) {
+            QString& first = p.runs.front().text;
+            while (first.startsWith(QLatin1Char(' ')))
+                first.remove(0, 1);
+            QString& last = p.runs.back().text;
+            while (last.endsWith(QLatin1Char(' ')))
+                last.chop(1);
+        }
+    }
+
+    // Inline content of a paragraph; a table inside it (antiword nests
+    // tables in paragraphs) ends the paragraph, and the text after it goes
+    // into a new one (*p is updated).
+    void text(Flow& flow, Para*& p, const QTextCharFormat& f, int depth)
     {
         while (!m_x.atEnd()) {
             m_x.readNext();
             if (m_x.isCharacters()) {
-                const QString t = cleanRunText(m_x.text().toString());
+                QString t = m_x.text().toString();
+                for (QChar& c : t)
+                    if (c.isSpace())
+                        c = QLatin1Char(' ');
+                t = collapse(t);
                 if (!t.isEmpty()) {
-                    if (!p.runs.empty() && p.runs.back().format == f)
-                        p.runs.back().text += t;
+                    if (!p->runs.empty() && p->runs.back().format == f)
+                        p->runs.back().text = collapse(p->runs.back().text + t);
                     else
-                        p.runs.push_back({f, t});
+                        p->runs.push_back({f, t});
                 }
             } else if (m_x.isStartElement()) {
+                const QStringView n = m_x.name();
+                if ((n == QLatin1String("informaltable") || n == QLatin1String("table")) && depth < 64) {
+                    trim(*p);
+                    table(flow, depth + 1);
+                    p = &flow.addPara();
+                    continue;
+                }
                 QTextCharFormat inner = f;
-                if (m_x.name() == QLatin1String("emphasis")) {
+                if (n == QLatin1String("emphasis")) {
                     const QStringView role = m_x.attributes().value(QLatin1String("role"));
                     if (role == QLatin1String("bold"))
                         inner.setFontWeight(QFont::Bold);
@@ -75,13 +108,25 @@ private:
                         inner.setFontItalic(true);
                 }
                 if (depth < 64)
-                    text(p, inner, depth + 1);
+                    text(flow, p, inner, depth + 1);
                 else
                     m_x.skipCurrentElement();
             } else if (m_x.isEndElement()) {
                 return;
             }
         }
+    }
+
+    static QString collapse(const QString& t)
+    {
+        QString out;
+        out.reserve(t.size());
+        for (QChar c : t) {
+            if (c == QLatin1Char(' ') && out.endsWith(QLatin1Char(' ')))
+                continue;
+            out += c;
+        }
+        return out;
     }
 
     void table(Flow& flow, int depth)
@@ -95,8 +140,9 @@ private:
                     while (m_x.readNextStartElement()) {
                         if (m_x.name() == QLatin1String("entry") && row.size() < size_t(kMaxTableColumns)) {
                             auto cell = std::make_unique<Flow>();
-                            Para& p = cell->addPara();
-                            text(p, QTextCharFormat(), depth + 1);
+                            Para* p = &cell->addPara();
+                            text(*cell, p, QTextCharFormat(), depth + 1);
+                            trim(*p);
                             row.push_back(std::move(cell));
                         } else {
                             m_x.skipCurrentElement();
@@ -154,8 +200,7 @@ ReadResult readBinaryWord(const QByteArray& data)
         throw Error(QStringLiteral("Impossibile preparare il documento Word per l'importazione"));
     QProcess p;
     p.setProgram(antiword);
-    p.setArguments({QStringLiteral("-x"), QStringLiteral("db"), QStringLiteral("-m"), QStringLiteral("UTF-8.txt"),
-                    file.fileName()});
+    p.setArguments({QStringLiteral("-x"), QStringLiteral("db"), file.fileName()});
     p.start();
     const bool done = p.waitForFinished(60000);
     if (!done) {
