@@ -395,6 +395,8 @@ TransferJob::Decision TransferJob::decide(Call& call)
             bool again = false;
             if (owner->OnPasswordRequest)
                 owner->OnPasswordRequest(*owner, realm, again);
+            if (discarded)
+                return; // the handler aborted or freed the transfer
             tryAgain = again;
             // The handler may have changed them.
             username = owner->HTTPUsername();
@@ -409,6 +411,8 @@ TransferJob::Decision TransferJob::decide(Call& call)
             bool again = false;
             if (owner->OnProxyAuthenticationRequest)
                 owner->OnProxyAuthenticationRequest(*owner, owner->m_proxyUsername, owner->m_proxyPassword, again);
+            if (discarded)
+                return;
             tryAgain = again;
             proxyUsername = owner->m_proxyUsername;
             proxyPassword = owner->m_proxyPassword;
@@ -441,7 +445,8 @@ TransferJob::Decision TransferJob::decide(Call& call)
                 owner->OnHeaderInfo(*owner, st.RawHeaders, st.ContentType, st.ContentLanguage,
                                     st.ContentEncoding, st.ContentLength, st.Date, st.LastModified,
                                     st.Expires, carryOn);
-            continueTransfer = carryOn;
+            if (!discarded)
+                continueTransfer = carryOn;
         });
         if (!continueTransfer)
             return Decision::Stop;
@@ -610,9 +615,11 @@ void THttpTransfer::FinishTransfer(const std::shared_ptr<TransferJob>& job)
     if (job->discarded)
         return;
     job->finishing = true;
+    // A handler may abort or even free this object: once the job is
+    // discarded, nothing here touches `this` again.
     const auto release = qScopeGuard([&] {
         job->releaseDestination();
-        if (m_job == job)
+        if (!job->discarded && m_job == job)
             m_job.reset();
     });
 
@@ -652,8 +659,10 @@ void THttpTransfer::FinishTransfer(const std::shared_ptr<TransferJob>& job)
             }
         }
     }
+    if (job->discarded)
+        return;
     job->releaseDestination();
-    if (!job->continueTransfer && !job->discarded && OnTransferAborted)
+    if (!job->continueTransfer && OnTransferAborted)
         OnTransferAborted(*this);
 }
 

@@ -709,6 +709,36 @@ TEST_F(HttpTransferTest, TheDoneHandlerMayFetchTheNextFile)
     EXPECT_EQ(received, (QList<QByteArray>{"primo", "secondo"}));
 }
 
+TEST_F(HttpTransferTest, AHandlerMayFreeTheTransferThatCalledIt)
+{
+    LoopbackHttpServer server(guarded(basic("utente", "parola")));
+    const QList<std::function<void(THttpTransfer*, bool&)>> setups = {
+        [](THttpTransfer* t, bool& freed) {
+            t->OnPasswordRequest = [&freed](THttpTransfer& s, const QString&, bool& again) {
+                again = true;
+                freed = true; // before the delete, which frees this very handler
+                delete &s;
+            };
+        },
+        [](THttpTransfer* t, bool& freed) {
+            t->OnTransferFailed = [&freed](THttpTransfer& s) {
+                freed = true;
+                delete &s;
+            };
+        },
+    };
+    for (const auto& setup : setups) {
+        bool freed = false;
+        auto* t = new THttpTransfer;
+        t->URL = server.url(QStringLiteral("/file"));
+        setup(t, freed);
+        ASSERT_TRUE(t->StartTransfer());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return freed; }, kPatience));
+        ASSERT_TRUE(QTest::qWaitFor([] { return TWorkerThread::WorkerObjectCount() == 0; }, kPatience));
+    }
+    EXPECT_EQ(server.requestCount(), 2);
+}
+
 TEST_F(HttpTransferTest, CookiesAreKeptBetweenRequestsOnlyWhenAccepted)
 {
     LoopbackHttpServer server([](const HttpRequest& r, HttpConnection& c) {
