@@ -65,8 +65,8 @@ TEST(LibrarySource, ExpandsIncludesConditionsAndVariables)
     ASSERT_EQ(p.documents.size(), 2);
     EXPECT_EQ(p.documents[0].markup.trimmed(), QStringLiteral("Bando di [COMUNE] secondo il D.Lgs. 157/1995."));
     EXPECT_EQ(p.documents[1].titolo, QStringLiteral("Lettera"));
-    EXPECT_EQ(p.documents[1].markup.trimmed(),
-              QStringLiteral("Oggetto: servizio (01.2).\n[ con spazi ]\n>> IL DIRIGENTE\n>> IL SEGRETARIO"));
+    EXPECT_EQ(p.documents[1].markup.trimmed().toStdString(),
+              "Oggetto: servizio (01.2).\n[ con spazi ]\n>> IL DIRIGENTE\n>> IL SEGRETARIO");
     EXPECT_EQ(src.regolamentoMarkup.trimmed(), QStringLiteral("# Regolamento di [COMUNE]"));
 }
 

@@ -61,7 +61,10 @@ TEST(Markup, BuildsParagraphsEmphasisFieldsTablesAndFooter)
 
     const QString text = body.toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("[ALTRO] *.")));  // not a key: plain text; escaped star
-    EXPECT_TRUE(text.contains(QStringLiteral("paragrafo") + QChar(QChar::LineSeparator) + QStringLiteral("dopo")));
+    const QString joined = body.find(QStringLiteral("seconda riga")).block().text();
+    EXPECT_EQ(joined.toStdString(), (QStringLiteral("Il Comune di [COMUNE] e la [VIA] con grassetto, corsivo, sottolineato e "
+                                                    "[ALTRO] *. seconda riga dello stesso paragrafo")
+                                     + QChar(QChar::LineSeparator) + QStringLiteral("dopo un a capo")).toStdString());
     EXPECT_FALSE(text.contains(QStringLiteral("primo punto 2.")));  // numbered items are paragraphs of their own
     EXPECT_TRUE(text.contains(QStringLiteral("– voce")));
 

@@ -158,7 +158,9 @@ QString expandTemplate(const QString& text, const QString& file, Variables& vars
     auto active = [&] { return stack.isEmpty() || stack.last().active; };
 
     QString out;
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (text.endsWith(QLatin1Char('\n')))
+        lines.removeLast();  // the text's final newline ends a line, it does not start one
     for (int i = 0; i < lines.size(); ++i) {
         const int lineNo = i + 1;
         const QString& raw = lines[i];
@@ -207,11 +209,7 @@ QString expandTemplate(const QString& text, const QString& file, Variables& vars
             for (auto it = fm.values.begin(); it != fm.values.end(); ++it)
                 if (!vars.contains(it.key()))
                     vars.insert(it.key(), it.value());
-            QString inner = expandTemplate(fm.body, path, vars, libraryDir, depth + 1);
-            if (inner.endsWith(QLatin1Char('\n')))
-                inner.chop(1);
-            out += inner;
-            out += QLatin1Char('\n');
+            out += expandTemplate(fm.body, path, vars, libraryDir, depth + 1);
             continue;
         }
         if (t.startsWith(QLatin1Char('@')))
