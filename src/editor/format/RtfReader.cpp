@@ -112,6 +112,7 @@ public:
         }
         while (m_stack.size() > 1)
             endGroup();
+        flushText();
         finishStory(m_body);
         finishStory(m_footer);
         ReadResult r;
