@@ -43,18 +43,37 @@ void CursorModel::setHeaderIcon(int column, const QIcon& icon)
     emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
+// Views call these from signal handlers and paint events: they never throw.
 int CursorModel::currentRow() const
 {
-    if (!m_table || !m_table->isOpen() || m_table->isEmpty())
+    try {
+        if (!m_table || !m_table->isOpen() || m_table->isEmpty())
+            return -1;
+        return m_table->recNo();
+    } catch (const std::exception&) {
         return -1;
-    return m_table->recNo();
+    }
 }
 
 int CursorModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !m_table || !m_table->isOpen())
+    if (parent.isValid() || !m_table)
         return 0;
-    return m_table->recordCount();
+    try {
+        return m_table->isOpen() ? m_table->recordCount() : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+void CursorModel::detach()
+{
+    if (m_table)
+        disconnect(m_table, nullptr, this, nullptr);
+    beginResetModel();
+    m_table = nullptr;
+    m_rowCount = 0;
+    endResetModel();
 }
 
 int CursorModel::columnCount(const QModelIndex& parent) const

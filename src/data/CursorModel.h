@@ -49,6 +49,8 @@ public:
     ~CursorModel() override;
 
     storage::Table* table() const { return m_table; }
+    // Stops following the table object (before it goes away); the model is then empty.
+    void detach();
     QString keyField() const { return m_keyField; }
     const QList<ColumnDef>& columns() const { return m_columns; }
     // Column index of a field name (case ignored), -1 if not shown.

@@ -120,6 +120,14 @@ Tdm::~Tdm()
 {
     if (g_instance == this)
         g_instance = nullptr;
+    // The models must not react to the tables closing while the children go.
+    for (CursorModel* ds : {dsProcedure, dsDocumenti, dsUserProc, dsUserDoc})
+        ds->detach();
+    try {
+        CloseTables();
+        DataBase->close();
+    } catch (...) {
+    }
     ttDocumenti->OnCalcFields = nullptr;
 }
 
