@@ -98,6 +98,7 @@ struct TBackupFile::Run {
     int level = 1;
     ArchiveSource source;
     std::unique_ptr<PendingFile> pending;
+    ZlibArena zlib;
     char in[kBlockSize];
     char out[kBlockSize];
 
@@ -424,7 +425,7 @@ void TBackupFile::writeBlocks(Run& run, QIODevice& in)
             break;
         }
         m_processed += n;
-        const int length = compressBlock(run.in, int(n), run.level, run.out);
+        const int length = compressBlock(run.in, int(n), run.level, run.out, &run.zlib);
         if (length == 0)
             recordError(errCompression);
         if (running()) {
@@ -614,7 +615,7 @@ bool TBackupFile::readBlocks(Run& run, PendingFile* sink)
         const char* data = run.in;
         int produced = size;
         if (length > 0) {
-            produced = inflateBlock(run.in, size, run.out);
+            produced = inflateBlock(run.in, size, run.out, &run.zlib);
             if (produced < 0) {
                 recordError(errCompression);
                 processMessages();

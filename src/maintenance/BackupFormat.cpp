@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QtEndian>
+#include <cstdlib>
 #include <zlib.h>
 
 namespace orv::backup {
@@ -87,9 +88,60 @@ QByteArray fileIdLine(const QString& name, qint32 dosDateTime, qint64 size)
     return encodeWindows1252(name) + '\t' + QByteArray::number(dosDateTime) + '=' + QByteArray::number(size) + "\r\n";
 }
 
-int compressBlock(const char* piece, int length, int level, char* out)
+ZlibArena::~ZlibArena()
+{
+    for (Slot& s : m_slots)
+        std::free(s.p);
+}
+
+void* ZlibArena::allocate(size_t bytes)
+{
+    for (Slot& s : m_slots) {
+        if (!s.used && s.p && s.size >= bytes) {
+            s.used = true;
+            return s.p;
+        }
+    }
+    for (Slot& s : m_slots) {
+        if (!s.used) {
+            std::free(s.p);
+            s.p = std::malloc(bytes);
+            s.size = s.p ? bytes : 0;
+            s.used = s.p != nullptr;
+            return s.p;
+        }
+    }
+    return std::malloc(bytes); // more areas than zlib asks for: not kept
+}
+
+void ZlibArena::release(void* p)
+{
+    for (Slot& s : m_slots) {
+        if (s.p == p) {
+            s.used = false;
+            return;
+        }
+    }
+    std::free(p);
+}
+
+namespace {
+void useArena(z_stream& zs, ZlibArena* arena)
+{
+    if (!arena)
+        return;
+    zs.opaque = arena;
+    zs.zalloc = [](voidpf opaque, uInt items, uInt size) -> voidpf {
+        return static_cast<ZlibArena*>(opaque)->allocate(size_t(items) * size);
+    };
+    zs.zfree = [](voidpf opaque, voidpf p) { static_cast<ZlibArena*>(opaque)->release(p); };
+}
+} // namespace
+
+int compressBlock(const char* piece, int length, int level, char* out, ZlibArena* arena)
 {
     z_stream zs{};
+    useArena(zs, arena);
     if (deflateInit(&zs, level) != Z_OK)
         return 0;
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece));
@@ -106,9 +158,10 @@ int compressBlock(const char* piece, int length, int level, char* out)
     return result;
 }
 
-int inflateBlock(const char* stream, int length, char* out)
+int inflateBlock(const char* stream, int length, char* out, ZlibArena* arena)
 {
     z_stream zs{};
+    useArena(zs, arena);
     if (inflateInit(&zs) != Z_OK)
         return -1;
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream));

@@ -79,14 +79,36 @@ std::optional<StoredPath> parseStoredName(const QString& name);
 // One line of the file-ID list, CR LF included.
 QByteArray fileIdLine(const QString& storedName, qint32 dosDateTime, qint64 size);
 
+// Keeps the few areas a zlib stream allocates for the next stream, so that
+// a fresh stream per block costs no trip to the system allocator (which
+// trims and regrows the heap around each block). Every stream still starts
+// from a fully reset state.
+class ZlibArena {
+public:
+    ZlibArena() = default;
+    ~ZlibArena();
+    ZlibArena(const ZlibArena&) = delete;
+    ZlibArena& operator=(const ZlibArena&) = delete;
+    void* allocate(size_t bytes);
+    void release(void* p);
+
+private:
+    struct Slot {
+        void* p = nullptr;
+        size_t size = 0;
+        bool used = false;
+    };
+    Slot m_slots[8];
+};
+
 // Compresses one piece (at most kBlockSize bytes) into `out` (kBlockSize bytes).
 // Returns the block length to write: > 0 the zlib stream's length in `out`,
 // < 0 the piece is stored as it is; 0 on a zlib failure.
-int compressBlock(const char* piece, int length, int level, char* out);
+int compressBlock(const char* piece, int length, int level, char* out, ZlibArena* arena = nullptr);
 // Inflates one block's zlib stream into `out` (kBlockSize bytes). Returns the
 // number of bytes produced, or -1 when the stream is damaged or does not end
 // within the area.
-int inflateBlock(const char* stream, int length, char* out);
+int inflateBlock(const char* stream, int length, char* out, ZlibArena* arena = nullptr);
 
 void putInt32(QByteArray& to, qint32 value);
 

@@ -11,7 +11,7 @@
 namespace orv::backup {
 
 namespace {
-qint64 readStream(ArchiveSource& source, char* in, char* out)
+qint64 readStream(ArchiveSource& source, char* in, char* out, ZlibArena& arena)
 {
     source.readSignature();
     qint64 size = 0;
@@ -22,7 +22,7 @@ qint64 readStream(ArchiveSource& source, char* in, char* out)
         const int n = l > 0 ? l : -l;
         source.readInto(in, n);
         if (l > 0) {
-            const int produced = inflateBlock(in, n, out);
+            const int produced = inflateBlock(in, n, out, &arena);
             if (produced < 0)
                 throw Error(errorMessage(errCompression), errCompression);
             size += produced;
@@ -40,6 +40,7 @@ ArchiveListing listArchive(const QString& firstVolume, const VolumeRequest& requ
         throwDamaged();
     ArchiveSource source(file.get());
     std::vector<char> in(kBlockSize), out(kBlockSize);
+    ZlibArena arena;
     ArchiveListing listing;
     listing.title = decodeWindows1252(source.readBytes(source.readInt32()));
     listing.totalSize = source.readInt32();
@@ -65,14 +66,14 @@ ArchiveListing listArchive(const QString& firstVolume, const VolumeRequest& requ
             if (!file->open(QIODevice::ReadOnly))
                 throwDamaged();
             source.setDevice(file.get());
-            listing.entries.back().size += readStream(source, in.data(), out.data());
+            listing.entries.back().size += readStream(source, in.data(), out.data(), arena);
             ++listing.entries.back().volumes;
             continue;
         }
         ListedEntry entry;
         entry.name = decodeWindows1252(name);
         entry.dosDate = source.readInt32();
-        entry.size = readStream(source, in.data(), out.data());
+        entry.size = readStream(source, in.data(), out.data(), arena);
         listing.entries.push_back(entry);
     }
 }
