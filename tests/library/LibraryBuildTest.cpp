@@ -218,8 +218,9 @@ void checkDocument(const orv::doc::TxDocument& doc, const std::string& where, bo
         EXPECT_FALSE(f.deletable) << where;
         comune = comune || f.tag == QLatin1String("COMUNE");
     }
-    if (needsComune)
+    if (needsComune) {
         EXPECT_TRUE(comune) << where << ": no COMUNE merge field";
+    }
     // Field ids are unique within a document.
     QSet<int> ids;
     for (const FoundField& f : fields)

@@ -59,7 +59,7 @@ public:
     }
 
     void table(const QList<QStringList>& rows, int headerRows, const QList<Align>& aligns,
-               const QList<int>& weights, int lineNo)
+               const QList<int>& weights, int lineNo, bool plain)
     {
         int cols = 0;
         for (const QStringList& r : rows)
@@ -80,8 +80,8 @@ public:
         m_first = false;
 
         QTextTableFormat tf;
-        tf.setBorder(0.5);
-        tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        tf.setBorder(plain ? 0 : 0.5);
+        tf.setBorderStyle(plain ? QTextFrameFormat::BorderStyle_None : QTextFrameFormat::BorderStyle_Solid);
         tf.setBorderCollapse(true);
         tf.setCellPadding(3);
         tf.setCellSpacing(0);
@@ -105,9 +105,11 @@ public:
                 QTextCharFormat ccf = baseChar();
                 if (r < headerRows) {
                     ccf.setFontWeight(QFont::Bold);
-                    QTextTableCellFormat shade;
-                    shade.setBackground(QColor(0xE6, 0xE6, 0xE6));
-                    cell.setFormat(shade);
+                    if (!plain) {
+                        QTextTableCellFormat shade;
+                        shade.setBackground(QColor(0xE6, 0xE6, 0xE6));
+                        cell.setFormat(shade);
+                    }
                     if (c >= aligns.size() || aligns[c] == Align::Default)
                         cbf.setAlignment(Qt::AlignHCenter);
                 }
@@ -246,12 +248,13 @@ QStringList splitRow(const QString& line)
     return cells;
 }
 
-bool isSeparatorRow(const QStringList& cells)
+// "|---|:--:|" or, for a table without lines or shading (signature blocks), "|===|:==:|".
+bool isSeparatorRow(const QStringList& cells, QChar dash)
 {
     for (const QString& c : cells) {
         QString s = c;
         s.remove(QLatin1Char(':'));
-        if (s.isEmpty() || s.count(QLatin1Char('-')) != s.size())
+        if (s.isEmpty() || s.count(dash) != s.size())
             return false;
     }
     return true;
@@ -286,6 +289,10 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
             bf.setTextIndent(-18);
         }
         if (bullet || indented) {
+            // Items are short and full of dotted blanks: justifying them
+            // would stretch the few words apart.
+            if (align == Align::Default)
+                bf.setAlignment(Qt::AlignLeft);
             bf.setLeftMargin(22);
             bf.setTextIndent(-12);
             if (bullet)
@@ -343,15 +350,18 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
             int headerRows = 0;
             QList<Align> aligns;
             QList<int> weights;
+            bool plain = false;
             while (i < lines.size() && lines[i].trimmed().startsWith(QLatin1Char('|'))) {
                 const QStringList cells = splitRow(lines[i]);
-                if (isSeparatorRow(cells) && headerRows == 0 && !rows.isEmpty()) {
+                const bool plainSeparator = isSeparatorRow(cells, QLatin1Char('='));
+                if ((plainSeparator || isSeparatorRow(cells, QLatin1Char('-'))) && headerRows == 0 && !rows.isEmpty()) {
                     headerRows = int(rows.size());
+                    plain = plainSeparator;
                     for (const QString& c : cells) {
                         const bool l = c.startsWith(QLatin1Char(':'));
                         const bool r = c.endsWith(QLatin1Char(':'));
                         aligns.append(l && r ? Align::Center : r ? Align::Right : l ? Align::Left : Align::Default);
-                        weights.append(std::max<int>(3, int(c.count(QLatin1Char('-')))));
+                        weights.append(std::max<int>(3, int(c.count(plain ? QLatin1Char('=') : QLatin1Char('-')))));
                     }
                 } else {
                     rows.append(cells);
@@ -365,7 +375,7 @@ void markupToDocument(const QString& markup, doc::TxDocument& doc, const QString
             for (const QStringList& r : rows)
                 if (!aligns.isEmpty() && r.size() > aligns.size())
                     throw Error(QStringLiteral("%1:%2: riga di tabella con troppe colonne").arg(file).arg(firstLine));
-            w->table(rows, headerRows, aligns, weights, firstLine);
+            w->table(rows, headerRows, aligns, weights, firstLine, plain);
             continue;
         }
         QString line = t;
