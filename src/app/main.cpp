@@ -1,18 +1,16 @@
-#include "platform/ProgramFolder.h"
+#include "app/Shell.h"
+#include "platform/Dialogs.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/QtDialogs.h"
-
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     orv::Application app(argc, argv);
     orv::QtDialogs dialogs;
     orv::setDialogs(&dialogs);
-    orv::setProgramFolder(QCoreApplication::applicationDirPath());
-
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Orvanta"));
-    window.showMaximized();
+    orv::setApplicationTitle(QStringLiteral("Orvanta"));
+    orv::app::Shell shell;
+    shell.start(QCoreApplication::applicationDirPath());
+    shell.showMainWindow();
     return app.exec();
 }
