@@ -182,9 +182,6 @@ private:
     void paragraph(Flow& flow)
     {
         Para& p = flow.addPara();
-        if (flow.items.size() > 1 && flow.items[flow.items.size() - 2].table) {
-            // fine: a paragraph after a table
-        }
         while (m_x.readNextStartElement()) {
             if (is("w:pPr"))
                 paraProps(p.blockFormat);

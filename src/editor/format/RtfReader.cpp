@@ -730,7 +730,7 @@ private:
             m_colorBeingDefined = QColor(0, 0, 0);
             return;
         }
-        if (w == "footer" || w == "footerr" || w == "footerf") {
+        if (w == "footer" || w == "footerr") {
             flushText();
             s.story = 1;
             s.dest = Dest::Text;
@@ -771,13 +771,15 @@ private:
             return;
         }
         if (w == "stylesheet" || w == "info" || w == "header" || w == "headerl" || w == "headerr" || w == "headerf"
-            || w == "footerl" || w == "nonshppict" || w == "listtable" || w == "listoverridetable" || w == "rsidtbl"
+            || w == "footerl" || w == "footerf" || w == "nonshppict" || w == "listtable" || w == "listoverridetable" || w == "rsidtbl"
             || w == "generator" || w == "themedata" || w == "colorschememapping" || w == "latentstyles"
             || w == "datastore" || w == "xmlnstbl" || w == "pgdsctbl" || w == "object" || w == "shp"
             || w == "do" || w == "fldtype" || w == "datafield" || w == "formfield" || w == "pntext"
             || w == "listtext" || w == "footnote" || w == "annotation" || w == "atnid" || w == "atnauthor")
             return setDest(Dest::Skip);
-        if (ignorable && s.dest == Dest::Text && !isKnownInline(w))
+        // An ignorable destination we do not know is skipped wherever it
+        // stands (font tables and pictures hold them too).
+        if (ignorable && !isKnownInline(w))
             return setDest(Dest::Skip);
 
         if (s.dest == Dest::FontTable || s.dest == Dest::FontName) {

@@ -34,6 +34,8 @@ TEST(RtfReader, TextOfOtherWriters)
         {"{\\rtf1 visibile{\\*\\sconosciuto segreto {annidato}} dopo}", QStringLiteral("visibile dopo")},
         {"{\\rtf1 {\\stylesheet{\\s0 Normal;}}{\\info{\\title Titolo}}{\\header intestazione}corpo}", QStringLiteral("corpo")},
         {"{\\rtf1 \\parolasconosciuta12 testo}", QStringLiteral("testo")},
+        {"{\\rtf1{\\fonttbl{\\f1\\froman{\\*\\panose 02020603}Serif;}}\\f1 x{\\pict\\pngblip{\\*\\blipuid 0a0b}zz}}",
+         QStringLiteral("x")},
         {"{\\rtf1 uno\\par due\\line tre\\tab quattro}", QStringLiteral("uno\ndue") + QChar::LineSeparator + "tre\tquattro"},
         {"{\\rtf1 a\\~b\\emdash c\\endash d\\lquote e\\rquote}", QStringLiteral("a\u00a0b—c–d‘e’")},
         // Damaged: unbalanced braces, cut short, a cut escape, a bad \bin.
@@ -46,6 +48,18 @@ TEST(RtfReader, TextOfOtherWriters)
     };
     for (const auto& [rtf, text] : cases)
         EXPECT_EQ(readText(rtf), text) << rtf.toStdString();
+}
+
+TEST(RtfReader, FontNamesIgnoreTheirIgnorableParts)
+{
+    TxDocument d;
+    load(d, "{\\rtf1\\deff0{\\fonttbl{\\f0 Arial;}{\\f1\\froman{\\*\\panose 02020603}{\\*\\falt Tms}Times New Roman;}}"
+            "\\f1 x\\f0 y}",
+         Rtf);
+    const QTextBlock b = d.body()->firstBlock();
+    ASSERT_EQ(b.text(), "xy");
+    EXPECT_EQ(b.begin().fragment().charFormat().fontFamilies().toStringList(), QStringList{"Times New Roman"});
+    EXPECT_FALSE((++b.begin()).fragment().charFormat().hasProperty(QTextFormat::FontFamilies)); // the default font
 }
 
 TEST(RtfReader, DeepNestingIsCappedNotFatal)
