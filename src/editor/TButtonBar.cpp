@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QToolButton>
 
+static void initButtonBarResources() { Q_INIT_RESOURCE(editor); }
+
 namespace orv {
 namespace {
 
@@ -29,6 +31,7 @@ QIcon colorIcon(const QColor& c)
 
 TButtonBar::TButtonBar(QWidget* parent) : QWidget(parent)
 {
+    initButtonBarResources();
     setObjectName(QStringLiteral("bb1"));
     auto* lay = new QHBoxLayout(this);
     lay->setContentsMargins(4, 2, 4, 2);

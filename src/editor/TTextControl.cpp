@@ -626,8 +626,50 @@ int TTextControl::NextFieldId(int id, int)
         return list.front().id;
     for (size_t i = 0; i + 1 < list.size(); ++i)
         if (list[i].id == id)
-            return list[i + 1].id;
+            return list[i + 1].id == id ? 0 : list[i + 1].id; // never a cycle
     return 0;
+}
+
+// A file may give two separate runs the same field id; every run gets an id
+// of its own, so that walking the fields by id always ends.
+void TTextControl::makeFieldIdsUnique(doc::TxDocument& d)
+{
+    std::set<int> seen;
+    int next = 1;
+    for (QTextDocument* part : {d.body(), d.footer()})
+        forEachFragment(part, [&](const QTextFragment& fr) { next = std::max(next, fr.charFormat().intProperty(FieldId) + 1); });
+    for (QTextDocument* part : {d.body(), d.footer()}) {
+        struct Change { int start, end, id; };
+        std::vector<Change> changes;
+        int lastId = 0, lastEnd = -1, lastNew = 0;
+        forEachFragment(part, [&](const QTextFragment& fr) {
+            const int id = fr.charFormat().intProperty(FieldId);
+            if (id <= 0) {
+                lastId = 0;
+                return;
+            }
+            if (id == lastId && fr.position() == lastEnd) { // the same run goes on
+                if (lastNew)
+                    changes.push_back({fr.position(), fr.position() + fr.length(), lastNew});
+                lastEnd = fr.position() + fr.length();
+                return;
+            }
+            lastId = id;
+            lastEnd = fr.position() + fr.length();
+            lastNew = seen.insert(id).second ? 0 : next++;
+            if (lastNew)
+                changes.push_back({fr.position(), lastEnd, lastNew});
+        });
+        for (const Change& c : changes) {
+            QTextCursor cur(part);
+            cur.setPosition(c.start);
+            cur.setPosition(c.end, QTextCursor::KeepAnchor);
+            QTextCharFormat f;
+            f.setProperty(FieldId, c.id);
+            cur.mergeCharFormat(f);
+        }
+        part->clearUndoRedoStacks();
+    }
 }
 
 void TTextControl::setFieldProperty(int id, int property, const QVariant& value)
@@ -1076,6 +1118,7 @@ void TTextControl::LoadDocument(const QString& fileName, qint64 offset, int form
     fresh->page = m_doc->page;
     const doc::PageSetup found = doc::loadFile(*fresh, fileName, offset, doc::Format(format));
     fresh->page = m_doc->page;
+    makeFieldIdsUnique(*fresh);
     m_attributes = found;
     if (m_footerActive)
         ActivateHeaderFooterPart(0);

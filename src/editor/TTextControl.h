@@ -178,6 +178,7 @@ private:
     const FieldSpan* currentField();
     int fieldIdAt(int pos) const;
     int nextFreeFieldId();
+    static void makeFieldIdsUnique(doc::TxDocument& d);
     void setFieldProperty(int id, int property, const QVariant& value);
 
     bool canRemove(int from, int to);

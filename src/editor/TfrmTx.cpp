@@ -26,6 +26,9 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+// The editor's icons live in a static library: register them explicitly.
+static void initEditorResources() { Q_INIT_RESOURCE(editor); }
+
 namespace orv {
 namespace {
 
@@ -58,6 +61,7 @@ const char* const kZoomTexts[] = {"50 %", "60%", "70%", "80%", "90%", "100%", "1
 
 TfrmTx::TfrmTx(QWidget* parent) : QMainWindow(parent), m_printer(QPrinter::HighResolution)
 {
+    initEditorResources();
     setObjectName(QStringLiteral("frmTx"));
     setWindowTitle(QStringLiteral("Documento"));
     setWindowState(Qt::WindowMaximized);

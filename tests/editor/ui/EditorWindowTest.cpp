@@ -587,3 +587,23 @@ TEST_F(EditorWindow, ModalShowRunsTheOpeningOnceAndAsksOnClose)
     doc::loadDocumentFile(back, file);
     EXPECT_EQ(back.body()->toPlainText(), QStringLiteral("XIl comune di Siena"));
 }
+
+// A file may give two separate runs one field id: each stays a field of its
+// own, and the walk over the fields ends.
+TEST_F(EditorWindow, RepeatedFieldIdsInAFileAreSeparateFields)
+{
+    entityData().COMUNE = QStringLiteral("Siena");
+    doc::TxDocument d;
+    QTextCursor c(d.body());
+    c.insertText(QStringLiteral("[A]"), doc::fieldFormat(5, QStringLiteral("COMUNE"), 16, false, false));
+    c.insertText(QStringLiteral(" e "), QTextCharFormat());
+    c.insertText(QStringLiteral("[B]"), doc::fieldFormat(5, QStringLiteral("COMUNE"), 16, false, false));
+    doc::saveDocumentFile(d, file);
+    open(true);
+    EXPECT_EQ(text(), QStringLiteral("Siena e Siena"));
+    const int first = frm.tx1->NextFieldId(0, 0);
+    const int second = frm.tx1->NextFieldId(first, 0);
+    EXPECT_GT(second, 0);
+    EXPECT_NE(first, second);
+    EXPECT_LE(frm.tx1->NextFieldId(second, 0), 0);
+}
