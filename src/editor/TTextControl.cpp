@@ -886,6 +886,9 @@ void TTextControl::insertTyped(const QString& text)
             return;
         f = s->format;
         inside = true;
+    } else if (!c.hasSelection()) {
+        // The caret's own format: it holds what the button bar chose for the next text.
+        f = withoutField(c.charFormat());
     } else {
         QTextCursor t(activeDocument());
         t.setPosition(from);
@@ -958,11 +961,8 @@ void TTextControl::mergeCharFormat(const QTextCharFormat& format)
 {
     if (readOnly())
         return;
-    const QTextCharFormat f = withoutField(format);
-    if (m_cursor.hasSelection())
-        m_cursor.mergeCharFormat(f);
-    else
-        m_cursor.mergeCharFormat(f); // applies to the word at the caret, like other word processors
+    // Without a selection this sets the format of the text typed next.
+    m_cursor.mergeCharFormat(withoutField(format));
     cursorChanged();
 }
 

@@ -1,6 +1,7 @@
 // The word-processing control: field rules against typing, deletion, paste;
 // fields through the control's interface; tables; zoom of the page view.
 #include "EditorFixtures.h"
+#include "editor/TButtonBar.h"
 #include "editor/TTextControl.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -15,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextTable>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace orv;
@@ -308,4 +310,46 @@ TEST(TextControlView, ImagesGoInAndFailuresAreErrors)
     EXPECT_THROW(tx.InsertImageFile(0, dir.filePath(QStringLiteral("bad.png")), -1, 100, 100, 0, 0, 0), std::exception);
     EXPECT_THROW(tx.InsertImageFile(0, dir.filePath(QStringLiteral("missing.png")), -1, 100, 100, 0, 0, 0), std::exception);
     EXPECT_EQ(bodyText(tx), QString());
+}
+
+TEST(TextControlEditing, ButtonBarFormatsTheSelectionAndTheNextText)
+{
+    TTextControl tx;
+    TButtonBar bar;
+    tx.setButtonBarHandle(&bar);
+    test::appendRuns(tx.document().body(), {{"uno due"}});
+    auto* bold = bar.findChild<QToolButton*>(QStringLiteral("bbBold"));
+    // No selection: the next text typed is bold, the old text is not.
+    tx.setSelStart(7);
+    bold->click();
+    QTest::keyClicks(&tx, QStringLiteral("X"));
+    QTextCursor c(tx.document().body());
+    c.setPosition(8);
+    EXPECT_EQ(c.charFormat().fontWeight(), QFont::Bold);
+    c.setPosition(3);
+    EXPECT_NE(c.charFormat().fontWeight(), QFont::Bold);
+    // A selection: italic on it, and the button shows the caret's format.
+    select(tx, 0, 3);
+    bar.findChild<QToolButton*>(QStringLiteral("bbItalic"))->click();
+    c.setPosition(2);
+    EXPECT_TRUE(c.charFormat().fontItalic());
+    tx.setSelStart(8);
+    EXPECT_TRUE(bold->isChecked());
+    tx.setSelStart(2);
+    EXPECT_FALSE(bold->isChecked());
+    bar.findChild<QToolButton*>(QStringLiteral("bbCenter"))->click();
+    EXPECT_EQ(tx.textCursor().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+}
+
+TEST(TextControlEditing, FooterIsEditedApartFromTheBody)
+{
+    TTextControl tx;
+    test::appendRuns(tx.document().body(), {{"corpo"}});
+    tx.setSelStart(5);
+    tx.ActivateHeaderFooterPart(4);
+    QTest::keyClicks(&tx, QStringLiteral("piede"));
+    tx.ActivateHeaderFooterPart(0);
+    EXPECT_EQ(tx.document().footer()->toPlainText(), QStringLiteral("piede"));
+    EXPECT_EQ(bodyText(tx), QStringLiteral("corpo"));
+    EXPECT_EQ(tx.SelStart(), 5); // the body's caret is back where it was
 }
