@@ -92,6 +92,7 @@ Store::~Store()
 {
     if (m_sinceCheckpoint > 0 && m_dat.isOpen()) {
         try {
+            syncNow();
             checkpoint();
         } catch (...) {
             // The log stays the truth; the next open replays it.
@@ -404,12 +405,27 @@ void Store::checkUnique(const Values& v, quint64 rowId)
 
 void Store::appendRecords(const QByteArray& bytes, const std::vector<std::pair<qint64, QByteArray>>&)
 {
-    if (m_blobUnsynced) {
+    // The blobs a record points to reach the disk before the record does, so
+    // that a synced record never points to missing blob data.
+    if (m_blobUnsynced && m_syncEachWrite) {
         m_blb.sync();
         m_blobUnsynced = false;
     }
     m_dat.writeAt(m_datEnd, bytes.constData(), bytes.size());
-    m_dat.sync();
+    if (m_syncEachWrite)
+        m_dat.sync();
+    else
+        m_datUnsynced = true;
+}
+
+void Store::syncNow()
+{
+    if (m_blobUnsynced)
+        m_blb.sync();
+    m_blobUnsynced = false;
+    if (m_datUnsynced)
+        m_dat.sync();
+    m_datUnsynced = false;
 }
 
 void Store::notify(const void* origin)
@@ -670,6 +686,7 @@ QByteArray encodeIndexSnapshot(const SnapshotInfo& si, const Schema& schema, con
 
 void Store::checkpoint()
 {
+    syncNow();
     SnapshotInfo si{m_header.generation, m_datEnd, m_lastRecord, m_lastRecordCrc, m_nextRowId, m_nextAutoInc};
     const QByteArray bytes = encodeIndexSnapshot(si, m_schema, m_rows, m_indexes);
     const QString tmp = m_paths.base + QStringLiteral(".tidx");

@@ -120,6 +120,10 @@ public:
     void addListener(StoreListener* l) { m_listeners.push_back(l); }
     void removeListener(StoreListener* l);
 
+    // Bulk loading: appended records are not synced until syncNow().
+    void setSyncEachWrite(bool on) { m_syncEachWrite = on; }
+    void syncNow();
+
     // Writes the index snapshot now (also done on close and every 1024 records).
     void checkpoint();
 
@@ -158,6 +162,8 @@ private:
     qint64 m_nextAutoInc = 1;
     int m_sinceCheckpoint = 0;
     bool m_blobUnsynced = false;
+    bool m_syncEachWrite = true;
+    bool m_datUnsynced = false;
     quint64 m_version = 1;
     std::vector<StoreListener*> m_listeners;
     std::unordered_map<quint64, std::shared_ptr<const Values>> m_cache;

@@ -55,6 +55,7 @@ struct TableImpl final : StoreListener {
     QPointer<Database> db;
     QString folder, tableName, indexName;
     bool exclusive = false;
+    bool bulk = false;
     QPointer<Table> master;
     QStringList masterFields;
     QList<QMetaObject::Connection> masterConnections;
@@ -581,6 +582,13 @@ void Table::setTableName(const QString& fileName)
 QString Table::tableName() const { return d->tableName; }
 void Table::setExclusive(bool exclusive) { d->exclusive = exclusive; }
 bool Table::exclusive() const { return d->exclusive; }
+void Table::setBulkLoad(bool on)
+{
+    d->bulk = on;
+    if (d->store)
+        d->store->setSyncEachWrite(!on);
+}
+bool Table::bulkLoad() const { return d->bulk; }
 
 void Table::setIndexName(const QString& name)
 {
@@ -674,6 +682,8 @@ void Table::open()
         fs->fields.push_back(FieldInfo{c, FieldInfo::Calculated, -1});
     }
     d->store = store;
+    if (d->bulk)
+        store->setSyncEachWrite(false);
     d->fs = fs;
     d->active = idx;
     d->rangeKind = TableImpl::RangeKind::All;
@@ -694,6 +704,10 @@ void Table::close()
     if (!d->store)
         return;
     d->store->removeListener(d.get());
+    if (d->bulk) {
+        d->store->setSyncEachWrite(true);
+        d->store->syncNow();
+    }
     d->store.reset();
     for (const auto& c : std::as_const(d->lookupConnections))
         disconnect(c);

@@ -146,6 +146,12 @@ public:
     QString tableName() const;
     void setExclusive(bool exclusive); // next open fails (TableLocked) if the table is in use
     bool exclusive() const;
+    // For tools that fill a table with many rows: posts are written but not
+    // synced one by one, so a power failure may lose the latest ones (or leave
+    // damage for repair); a killed process loses nothing. close() syncs
+    // everything. Off by default.
+    void setBulkLoad(bool on);
+    bool bulkLoad() const;
     // Index by name (case ignored); empty = primary index. May change while
     // open: the range is dropped and the cursor goes to the first row.
     void setIndexName(const QString& name);
