@@ -187,7 +187,7 @@ void writeFileDurably(const QString& path, const QByteArray& bytes, const QStrin
     ::close(fd);
 }
 
-void settleRepairFiles(const TablePaths& p)
+bool settleRepairFiles(const TablePaths& p)
 {
     const QString marker = p.base + QStringLiteral(".rswap");
     const QString side[3] = {p.base + QStringLiteral(".rblb"), p.base + QStringLiteral(".ridx"), p.base + QStringLiteral(".rdat")};
@@ -200,10 +200,24 @@ void settleRepairFiles(const TablePaths& p)
         syncFolder(p.folderOfFiles);
         QFile::remove(marker);
         syncFolder(p.folderOfFiles);
-    } else {
-        for (const QString& s : side)
-            if (QFileInfo::exists(s))
-                QFile::remove(s);
+        return true;
+    }
+    for (const QString& s : side)
+        if (QFileInfo::exists(s))
+            QFile::remove(s);
+    return false;
+}
+
+void openLocked(File& dat, const TablePaths& p)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!dat.open(p.dat, false, p.display))
+            throw EngineError(code::TableNotFound, QStringLiteral("La tabella %1 non esiste.").arg(p.display));
+        if (!dat.tryLock())
+            throw EngineError(code::TableLocked, QStringLiteral("La tabella %1 è in uso da un altro utente.").arg(p.display));
+        // A finished swap replaced the file under the lock just taken: lock the new one.
+        if (!settleRepairFiles(p))
+            return;
     }
 }
 

@@ -77,12 +77,8 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
     const TablePaths paths = tablePaths(folder, fileName);
     if (Store::isOpenInProcess(paths))
         throw EngineError(code::TableLocked, QStringLiteral("La tabella %1 è in uso.").arg(fileName));
-    settleRepairFiles(paths);
     File dat;
-    if (!dat.open(paths.dat, false, fileName))
-        throw EngineError(code::TableNotFound, QStringLiteral("La tabella %1 non esiste.").arg(fileName));
-    if (!dat.tryLock())
-        throw EngineError(code::TableLocked, QStringLiteral("La tabella %1 è in uso da un altro utente.").arg(fileName));
+    openLocked(dat, paths);
     report(0);
     RepairReport rep;
 
@@ -260,7 +256,11 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
         for (int x = 0; x < s.indexCount(); ++x)
             indexes[size_t(x)].push_back(encodeKey(s, s.indexFields(x), v, id));
         ++done;
-        report(quint16(40 + done * 55 / live.size()));
+        const int percent = int(40 + done * 55 / live.size());
+        if (percent > lastPercent) {
+            lastPercent = percent;
+            report(quint16(percent));
+        }
     }
     rep.rowsKept = qint64(live.size());
     newBlb.sync();

@@ -107,11 +107,7 @@ void Store::damage(int c, const QString& detail) const
 
 void Store::load()
 {
-    settleRepairFiles(m_paths);
-    if (!m_dat.open(m_paths.dat, false, m_paths.display))
-        throw EngineError(code::TableNotFound, QStringLiteral("La tabella %1 non esiste.").arg(m_paths.display));
-    if (!m_dat.tryLock())
-        throw EngineError(code::TableLocked, QStringLiteral("La tabella %1 è in uso da un altro utente.").arg(m_paths.display));
+    openLocked(m_dat, m_paths);
     QByteArray block(kHeaderBlock, Qt::Uninitialized);
     if (m_dat.readAt(0, block.data(), kHeaderBlock) != kHeaderBlock)
         damage(code::HeaderCorrupt, QStringLiteral("intestazione incompleta"));

@@ -51,8 +51,12 @@ private:
 void syncFolder(const QString& folder);
 QByteArray readWholeFile(const QString& path, bool* exists, const QString& what);
 void writeFileDurably(const QString& path, const QByteArray& bytes, const QString& what);
-// Completes an interrupted repair swap, or removes a repair's leftovers.
-void settleRepairFiles(const TablePaths& p);
+// Completes an interrupted repair swap (true: the files were replaced), or
+// removes a repair's leftovers. Call with the table's lock held.
+bool settleRepairFiles(const TablePaths& p);
+// Opens the .DAT and takes its exclusive lock, after settling an interrupted
+// repair. Throws TableNotFound or TableLocked.
+void openLocked(File& dat, const TablePaths& p);
 
 struct Value;
 // Streams one large object from a .BLB file, checking every chunk.
