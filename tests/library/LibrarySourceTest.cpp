@@ -70,6 +70,30 @@ TEST(LibrarySource, ExpandsIncludesConditionsAndVariables)
     EXPECT_EQ(src.regolamentoMarkup.trimmed(), QStringLiteral("# Regolamento di [COMUNE]"));
 }
 
+TEST(LibrarySource, PrepositionsAndCapitalsFollowTheValue)
+{
+    const struct {
+        const char* value;
+        const char* use;
+        const char* expected;
+    } cases[] = {
+        {"art. 9 del D.Lgs. 358/1992", "ai sensi {{di:x}}", "ai sensi dell'art. 9 del D.Lgs. 358/1992"},
+        {"artt. 142–148 del D.P.R. 554/1999", "ai sensi {{di:x}}", "ai sensi degli artt. 142–148 del D.P.R. 554/1999"},
+        {"legge 488/1999", "previste {{da:x}}", "previste dalla legge 488/1999"},
+        {"D.Lgs. 157/1995", "previste {{da:x}}", "previste dal D.Lgs. 157/1995"},
+        {"regolamento comunale", "conforme {{a:x}}", "conforme al regolamento comunale"},
+        {"art. 5", "conforme {{a:x}}", "conforme all'art. 5"},
+        {"licitazione privata", "{{cap:x}} per", "Licitazione privata per"},
+    };
+    for (const auto& c : cases) {
+        orv::library::Variables vars{{QStringLiteral("x"), QString::fromUtf8(c.value)}};
+        EXPECT_EQ(orv::library::expandTemplate(QString::fromUtf8(c.use), QStringLiteral("t.txt"), vars, QString())
+                      .trimmed()
+                      .toStdString(),
+                  c.expected);
+    }
+}
+
 TEST(LibrarySource, DocumentsComeInNumberOrderWhateverTheFileNames)
 {
     SmallLibrary lib;

@@ -58,8 +58,9 @@ QString withPreposition(const QString& prep, const QString& value)
 
 QString substitute(const QString& line, const QString& file, int lineNo, const Variables& vars, int depth = 0)
 {
-    // {{name}}, or {{di:name}} / {{da:name}} / {{a:name}} with the articulated preposition.
-    static const QRegularExpression re(QStringLiteral("\\{\\{\\s*(?:(di|da|a):)?([a-z0-9_]+)\\s*\\}\\}"));
+    // {{name}}, {{di:name}} / {{da:name}} / {{a:name}} with the articulated
+    // preposition, {{cap:name}} with the first letter in upper case.
+    static const QRegularExpression re(QStringLiteral("\\{\\{\\s*(?:(di|da|a|cap):)?([a-z0-9_]+)\\s*\\}\\}"));
     QString out;
     qsizetype last = 0;
     auto it = re.globalMatch(line);
@@ -69,7 +70,13 @@ QString substitute(const QString& line, const QString& file, int lineNo, const V
         if (!vars.contains(name))
             fail(file, lineNo, QStringLiteral("variabile non definita: %1").arg(name));
         out += line.mid(last, m.capturedStart() - last);
-        out += m.captured(1).isEmpty() ? vars.value(name) : withPreposition(m.captured(1), vars.value(name));
+        const QString value = vars.value(name);
+        if (m.captured(1).isEmpty())
+            out += value;
+        else if (m.captured(1) == QLatin1String("cap"))
+            out += value.left(1).toUpper() + value.mid(1);
+        else
+            out += withPreposition(m.captured(1), value);
         last = m.capturedEnd();
     }
     out += line.mid(last);
