@@ -7,6 +7,8 @@
 #include "Markup.h"
 
 #include "data/ArchiveSchema.h"
+#include "data/Tdm.h"
+#include "platform/ProgramFolder.h"
 #include "editor/format/DocumentIO.h"
 #include "storage/Database.h"
 #include "storage/Table.h"
@@ -282,6 +284,29 @@ TEST_F(LibraryBuild, SameSourceGivesSameRowsAndBodies)
         EXPECT_TRUE(again.documents[i].body == s_lib->documents[i].body) << i;
     }
     EXPECT_TRUE(again.regolamento == s_lib->regolamento);
+}
+
+TEST_F(LibraryBuild, DataModuleOpensItAndFollowsTheProcedures)
+{
+    const QString saved = orv::programFolder();
+    orv::setProgramFolder(s_dir->path() + QLatin1Char('/'));
+    {
+        orv::Tdm dm;
+        dm.DataModuleCreate();
+        for (const auto& e : kProcedures) {
+            ASSERT_TRUE(dm.ttProcedure->locate(QStringLiteral("CODICE"), QLatin1String(e.codice))) << e.codice;
+            EXPECT_EQ(dm.ttDocumenti->recordCount(), e.documents) << e.codice;
+            dm.ttDocumenti->first();
+            EXPECT_EQ(dm.ttDocumenti->fieldByName(QStringLiteral("CALC_CAPITOLO")).asString(),
+                      QLatin1String(e.codice) + QStringLiteral(".1"));
+            dm.ttDocumenti->last();
+            EXPECT_EQ(dm.ttDocumenti->fieldByName(QStringLiteral("CALC_CAPITOLO")).asString(),
+                      QLatin1String(e.codice) + QLatin1Char('.') + QString::number(e.documents));
+            EXPECT_TRUE(dm.ttUserProc->isEmpty());
+        }
+        dm.CloseTables();
+    }
+    orv::setProgramFolder(saved);
 }
 
 TEST(LibraryBuilder, RefusesAFolderThatHoldsData)
