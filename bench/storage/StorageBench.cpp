@@ -164,6 +164,25 @@ void BM_Engine_WalkProcedures(benchmark::State& state)
     state.counters["rss_MB"] = rssMb();
 }
 
+// What a list model does on refresh: every row of the current range by
+// position, without moving the cursor (the case-file list of one procedure).
+void BM_Engine_ListRefreshByRowAt(benchmark::State& state)
+{
+    Engine& e = engine();
+    e.proc.first();
+    int rows = 0;
+    for (auto _ : state) {
+        rows = e.cases.recordCount();
+        for (int i = 0; i < rows; ++i) {
+            const Row r = e.cases.rowAt(i);
+            benchmark::DoNotOptimize(r.asString("DATA_CREAZIONE"));
+            benchmark::DoNotOptimize(r.asString("NOTE"));
+            benchmark::DoNotOptimize(r.asInteger("ID_USER_PROCEDURA"));
+        }
+    }
+    state.counters["rows"] = rows;
+}
+
 void BM_Engine_ReadEveryCaseBody(benchmark::State& state)
 {
     Engine& e = engine();
@@ -522,6 +541,7 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("sqlite/OpenFourTables", BM_Sqlite_OpenFourTables)->Unit(ms);
     benchmark::RegisterBenchmark("engine/WalkProcedures", BM_Engine_WalkProcedures)->Unit(ms);
     benchmark::RegisterBenchmark("sqlite/WalkProcedures", BM_Sqlite_WalkProcedures)->Unit(ms);
+    benchmark::RegisterBenchmark("engine/ListRefreshByRowAt", BM_Engine_ListRefreshByRowAt)->Unit(ms);
     benchmark::RegisterBenchmark("engine/ReadEveryCaseBody", BM_Engine_ReadEveryCaseBody)->Unit(ms)->Iterations(2);
     benchmark::RegisterBenchmark("sqlite/ReadEveryCaseBody", BM_Sqlite_ReadEveryCaseBody)->Unit(ms)->Iterations(2);
     benchmark::RegisterBenchmark("engine/CreateCaseFileWith10Bodies", BM_Engine_CreateCaseFileWith10Bodies)->Unit(ms)->Iterations(20);
