@@ -22,7 +22,7 @@ CursorModel::CursorModel(storage::Table* table, const QString& keyField, QList<C
     connect(table, &storage::Table::stateChanged, this, &CursorModel::tableFieldChanged);
     connect(m_selection, &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) { selectionMoved(current); });
-    m_rowCount = rowCount();
+    m_rowCount = tableRowCount();
 }
 
 CursorModel::~CursorModel() = default;
@@ -55,9 +55,16 @@ int CursorModel::currentRow() const
     }
 }
 
+// Views see the count last announced by a reset, so that it never changes
+// behind their back between two signals.
 int CursorModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !m_table)
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+int CursorModel::tableRowCount() const
+{
+    if (!m_table)
         return 0;
     try {
         return m_table->isOpen() ? m_table->recordCount() : 0;
@@ -104,7 +111,7 @@ QVariant CursorModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) || !m_table)
         return {};
-    if (index.row() >= m_rowCount || index.row() >= rowCount())
+    if (index.row() >= tableRowCount())
         return {};
     const ColumnDef& column = m_columns[index.column()];
     // A model must not throw into the view: a row that cannot be read shows empty.
@@ -165,7 +172,7 @@ Qt::ItemFlags CursorModel::flags(const QModelIndex& index) const
 void CursorModel::tableRowsChanged()
 {
     beginResetModel();
-    m_rowCount = rowCount();
+    m_rowCount = tableRowCount();
     endResetModel();
     syncSelection();
 }

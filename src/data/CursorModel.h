@@ -83,6 +83,7 @@ private:
     void selectionMoved(const QModelIndex& current);
     void syncSelection();
     storage::Row rowFor(int row) const;
+    int tableRowCount() const;
 
     QPointer<storage::Table> m_table;
     QString m_keyField;
