@@ -26,7 +26,7 @@ void installFontSubstitutes()
 {
     // The windows name the fonts they were drawn with; these stand in for
     // them where they are not installed.
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Verdana"), {QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans")});
@@ -88,7 +88,11 @@ void Shell::createDataModule()
 
 TSplashform* Shell::splash() const { return m_splash; }
 
-void Shell::showMainWindow() { m_main->showMaximized(); }
+void Shell::showMainWindow()
+{
+    m_main->showMaximized();
+    m_main->activateWindow();
+}
 
 void Shell::mainWindowShown() { delete m_splash; }
 

@@ -3,9 +3,39 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QVBoxLayout>
 
 namespace orv::ui {
+namespace {
+
+// The row indicator: a narrow column that marks the current row with a
+// small triangle instead of numbering the rows.
+class RowIndicator : public QHeaderView {
+public:
+    explicit RowIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {}
+
+protected:
+    void paintSection(QPainter* p, const QRect& rect, int logicalIndex) const override
+    {
+        p->save();
+        p->fillRect(rect, palette().button());
+        p->setPen(palette().mid().color());
+        p->drawLine(rect.topRight(), rect.bottomRight());
+        p->drawLine(rect.bottomLeft(), rect.bottomRight());
+        const QItemSelectionModel* selection = selectionModel();
+        if (selection && selection->currentIndex().isValid() && selection->currentIndex().row() == logicalIndex) {
+            const QPoint c = rect.center();
+            const QPolygon triangle({QPoint(c.x() - 2, c.y() - 4), QPoint(c.x() + 2, c.y()), QPoint(c.x() - 2, c.y() + 4)});
+            p->setBrush(Qt::black);
+            p->setPen(Qt::NoPen);
+            p->drawPolygon(triangle);
+        }
+        p->restore();
+    }
+};
+
+} // namespace
 
 TBandGrid::TBandGrid(const QString& name, QWidget* parent)
     : QWidget(parent), m_band(new QLabel(this)), m_view(new QTableView(this))
@@ -24,11 +54,15 @@ TBandGrid::TBandGrid(const QString& name, QWidget* parent)
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setAlternatingRowColors(false);
-    m_view->verticalHeader()->setVisible(true); // the row indicator
+    m_view->setVerticalHeader(new RowIndicator(m_view));
+    m_view->verticalHeader()->setVisible(true);
     m_view->verticalHeader()->setDefaultSectionSize(20);
     m_view->verticalHeader()->setFixedWidth(14);
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->horizontalHeader()->setHighlightSections(false);
+    // The height comes from the font, not from the sections' size hints,
+    // which carry design widths only.
+    m_view->horizontalHeader()->setFixedHeight(QFontMetrics(m_view->font()).height() + 8);
     m_view->setWordWrap(true);
     m_view->setStyleSheet(QStringLiteral("QHeaderView::section:horizontal { color: navy; }"));
     m_view->installEventFilter(this);
@@ -51,6 +85,9 @@ void TBandGrid::bind(QAbstractItemModel* model, QItemSelectionModel* selection, 
     m_view->setModel(model);
     if (selection)
         m_view->setSelectionModel(selection);
+    if (m_view->selectionModel())
+        connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, m_view->verticalHeader()->viewport(),
+                qOverload<>(&QWidget::update));
     QHeaderView* header = m_view->horizontalHeader();
     for (int i = 0; i < widths.size(); ++i) {
         m_view->setColumnWidth(i, widths[i]);

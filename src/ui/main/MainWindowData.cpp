@@ -30,12 +30,24 @@ struct HourGlass {
     ~HourGlass() { QApplication::restoreOverrideCursor(); }
 };
 
+// The design widths, widened where this machine's fonts need more room for
+// a whole date or chapter number than the fonts the widths were drawn for.
 void bindGrid(TBandGrid* grid, CursorModel* model)
 {
+    QFont bold = grid->view()->font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
     QList<int> widths;
     QList<bool> fixed;
     for (const ColumnDef& c : model->columns()) {
-        widths << c.width;
+        int width = qMax(c.width, fm.horizontalAdvance(c.header) + 14);
+        if (c.kind == ColumnDef::Kind::Date)
+            width = qMax(width, fm.horizontalAdvance(QStringLiteral("00/00/0000")) + 12);
+        else if (c.field.compare(QLatin1String("CALC_CAPITOLO"), Qt::CaseInsensitive) == 0)
+            width = qMax(width, fm.horizontalAdvance(QStringLiteral("00.00")) + 12);
+        else if (c.field.compare(QLatin1String("lkCODICE_DOC"), Qt::CaseInsensitive) == 0)
+            width = qMax(width, fm.horizontalAdvance(QStringLiteral("00")) + 12);
+        widths << width;
         fixed << c.fixedWidth;
     }
     grid->bind(model, model->selectionModel(), widths, fixed);

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
@@ -337,6 +338,10 @@ QWidget* TfrmMain::buildTreePanel()
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setMouseTracking(true); // hot tracking
     m_tree->setUniformRowHeights(true);
+    // Long group names scroll sideways rather than being cut short.
+    m_tree->setTextElideMode(Qt::ElideNone);
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     QPalette pal = m_tree->palette(); // keep the selection visible without focus
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
@@ -404,7 +409,7 @@ QWidget* TfrmMain::buildCasePage()
         sideButton("btnPraticaDel", 13, QStringLiteral("Elimina la pratica selezionata"), &TfrmMain::btnPraticaDelClick),
     }, QStringLiteral("Pratiche"));
     m_pnlUserProc = framed("pnlUserProc", caseColumn, m_dxGridPratiche);
-    m_pnlUserProc->setFixedHeight(173);
+    m_pnlUserProc->setMinimumHeight(120);
 
     m_dxDBGrid2 = new TBandGrid(QStringLiteral("dxDBGrid2"));
     m_dxDBGrid2->setBandCaption(QStringLiteral("Elenco documenti della pratica selezionata"));
@@ -425,7 +430,9 @@ QWidget* TfrmMain::buildCasePage()
     splitter->setHandleWidth(3);
     splitter->addWidget(m_pnlUserProc);
     splitter->addWidget(m_pnlUserDoc);
+    splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({173, 600});
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabArchivio"));
     auto* layout = new QVBoxLayout(page);

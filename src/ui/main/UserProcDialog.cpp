@@ -20,14 +20,14 @@ TdlgUserProc::TdlgUserProc(QWidget* parent) : QDialog(parent)
     bevel->setGeometry(8, 8, 297, 98);
 
     auto* dateLabel = new QLabel(QStringLiteral("Data creazione:"), this);
-    dateLabel->setGeometry(18, 22, 86, 16);
+    dateLabel->setGeometry(14, 22, 90, 16);
     DATA_CREAZIONE = new QDateEdit(this);
     DATA_CREAZIONE->setObjectName(QStringLiteral("DATA_CREAZIONE"));
     DATA_CREAZIONE->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
     DATA_CREAZIONE->setCalendarPopup(true);
     // The zero date must be showable: it is what an empty date field reads as.
     DATA_CREAZIONE->setMinimumDate(QDate(1899, 12, 30));
-    DATA_CREAZIONE->setGeometry(100, 19, 196, 21);
+    DATA_CREAZIONE->setGeometry(106, 19, 196, 21);
 
     auto* noteLabel = new QLabel(QStringLiteral("Descrizione Servizio/Fornitura"), this);
     noteLabel->setGeometry(18, 50, 276, 16);

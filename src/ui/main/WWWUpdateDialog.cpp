@@ -29,18 +29,18 @@ TdlgWWWUpdate::TdlgWWWUpdate(QWidget* parent) : QDialog(parent)
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     Label1->setStyleSheet(QStringLiteral("color: navy;"));
-    Label1->setGeometry(8, 4, 297, 40);
+    Label1->setGeometry(6, 2, 301, 52);
 
     QFont buttonFont(QStringLiteral("Times New Roman"), 9);
     buttonFont.setBold(true);
     avviaagg = new QPushButton(toolbarIcon(15), QStringLiteral("Avvia Aggiornamento"), this);
     avviaagg->setObjectName(QStringLiteral("avviaagg"));
     avviaagg->setFont(buttonFont);
-    avviaagg->setGeometry(86, 46, 141, 25);
+    avviaagg->setGeometry(86, 55, 141, 25);
     esciagg = new QPushButton(toolbarIcon(33), QStringLiteral("Non Aggiornare"), this);
     esciagg->setObjectName(QStringLiteral("esciagg"));
     esciagg->setFont(buttonFont);
-    esciagg->setGeometry(86, 76, 141, 25);
+    esciagg->setGeometry(86, 81, 141, 25);
     for (QPushButton* b : {avviaagg, esciagg})
         b->setAutoDefault(false);
 
