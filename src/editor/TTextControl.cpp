@@ -237,7 +237,7 @@ QRectF TTextControl::caretRectInView() const
         r = QRectF(br.x(), br.y(), 1, 16);
     const PageGeometry g = geometry();
     if (m_footerActive)
-        return r.translated(viewGap() + g.left, pageTopInView(0) + footerTop(g));
+        return r.translated(viewGap() + g.left, pageTopInView(m_footerPage) + footerTop(g));
     const int page = std::max(0, int(std::floor(r.y() / g.contentH)));
     return r.translated(viewGap() + g.left, pageTopInView(page) + g.top - page * g.contentH);
 }
@@ -315,7 +315,7 @@ void TTextControl::drawPage(QPainter* p, int page, bool forPrint, const QRectF&)
         p->translate(g.left, footerTop(g));
         QAbstractTextDocumentLayout::PaintContext fctx;
         fctx.palette.setColor(QPalette::Text, Qt::black);
-        if (!forPrint && m_footerActive && page == 0)
+        if (!forPrint && m_footerActive && page == m_footerPage)
             selections(fctx);
         footer->documentLayout()->draw(p, fctx);
         if (!forPrint && m_footerActive) {
@@ -1095,6 +1095,10 @@ void TTextControl::ActivateHeaderFooterPart(int part)
     if (footer == m_footerActive)
         return;
     if (footer) {
+        // The footer is edited on the page the caret is on.
+        const QRectF caret = caretRectInView();
+        const double step = geometry().pageH + viewGap();
+        m_footerPage = std::clamp(int(std::floor((caret.top() - viewGap()) / step)), 0, CurrentPages() - 1);
         m_bodyCursor = m_cursor;
         m_footerActive = true;
         m_cursor = QTextCursor(m_doc->footer());
@@ -1139,8 +1143,13 @@ void TTextControl::SaveDocument(const QString& fileName, qint64 offset, int form
 {
     // Formats other than our own carry the page through the attributes.
     const doc::PageSetup shown = m_doc->page;
-    if (format != doc::OwnFormat)
-        m_doc->page = m_attributes;
+    if (format != doc::OwnFormat) {
+        // An attribute nobody set takes the page's own value.
+        const auto pick = [](int wanted, int current) { return wanted > 0 ? wanted : current; };
+        const doc::PageSetup& a = m_attributes;
+        m_doc->page = {pick(a.width, shown.width), pick(a.height, shown.height), pick(a.marginLeft, shown.marginLeft),
+                       pick(a.marginTop, shown.marginTop), pick(a.marginRight, shown.marginRight), pick(a.marginBottom, shown.marginBottom)};
+    }
     try {
         doc::saveFile(*m_doc, fileName, offset, doc::Format(format));
     } catch (...) {
@@ -1532,6 +1541,10 @@ void TTextControl::mouseDoubleClickEvent(QMouseEvent* e)
     // returns to the body.
     if (!readOnly() && inFooter != m_footerActive) {
         ActivateHeaderFooterPart(inFooter ? 4 : 0);
+        if (inFooter) {
+            const double step = geometry().pageH + viewGap();
+            m_footerPage = std::clamp(int(std::floor((widgetToView(e->position()).y() - viewGap()) / step)), 0, CurrentPages() - 1);
+        }
         QTextCursor c = m_cursor;
         c.setPosition(hitTest(e->position()));
         setCursor(c);

@@ -215,6 +215,7 @@ private:
     QTextCursor m_cursor;
     QTextCursor m_bodyCursor; // kept while the footer is being edited
     bool m_footerActive = false;
+    int m_footerPage = 0; // the page whose footer shows the caret
     QImage m_layoutDevice; // fixed 96 dpi: the layout never depends on the screen
 
     QPointer<TButtonBar> m_bar;
