@@ -52,6 +52,7 @@ TdlgHistory::TdlgHistory(QWidget* parent)
     mmHistory = new QPlainTextEdit(this);
     mmHistory->setObjectName(QStringLiteral("mmHistory"));
     mmHistory->setFont(QFont(QStringLiteral("Courier New"), 10));
+    mmHistory->setReadOnly(true);
     mmHistory->setLineWrapMode(QPlainTextEdit::NoWrap);
     mmHistory->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmHistory->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

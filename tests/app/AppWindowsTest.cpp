@@ -8,6 +8,7 @@
 #include "platform/PendingMessages.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
+#include "ui/main/LayoutCheck.h"
 
 #include <QDir>
 #include <QLabel>
@@ -169,6 +170,30 @@ TEST(ManualViewer, TheShippedManualExplainsTheProgramInItalian)
             EXPECT_TRUE(QFile::exists(folder + target)) << page.toStdString() << " -> " << target.toStdString();
         }
     }
+}
+
+} // namespace
+} // namespace orv::app
+
+namespace orv::app {
+namespace {
+
+TEST(AppWindowsLayout, SmallWindowsShowTheirTextsWhole)
+{
+    TAboutBox about;
+    about.lbAppName->setText(kProductTitle);
+    about.lbAppVer->setText(kVersionText);
+    TdlgSpotBox spot;
+    for (QWidget* w : std::initializer_list<QWidget*>{&about, &spot}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        w->show();
+        test::expectTextsWhole(w);
+        test::saveScreenshot(w, w->objectName());
+        w->hide();
+    }
+    TSplashform splash;
+    splash.show();
+    test::saveScreenshot(&splash, QStringLiteral("splash"));
 }
 
 } // namespace
