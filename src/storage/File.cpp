@@ -20,6 +20,23 @@ namespace {
                                                          : QStringLiteral("Errore di lettura da"),
                                   what, QString::fromLocal8Bit(std::strerror(errno))));
 }
+// The archive's files came from a file system that ignores case (and a
+// restored backup names them in lower case): an exact name that is missing
+// falls back to the one file of the folder that differs from it only in case.
+QString existingCaseVariant(const QString& path)
+{
+    const QFileInfo want(path);
+    if (want.exists())
+        return path;
+    const QDir dir = want.absoluteDir();
+    if (!dir.exists())
+        return path;
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& n : names)
+        if (n.compare(want.fileName(), Qt::CaseInsensitive) == 0)
+            return dir.filePath(n);
+    return path;
+}
 } // namespace
 
 TablePaths tablePaths(const QString& folder, const QString& tableName)
@@ -48,9 +65,9 @@ TablePaths tablePaths(const QString& folder, const QString& tableName)
     TablePaths p;
     p.display = tableName;
     p.base = QDir::cleanPath(dir + u'/' + base);
-    p.dat = p.base + datExt;
-    p.idx = p.base + (upper ? QStringLiteral(".IDX") : QStringLiteral(".idx"));
-    p.blb = p.base + (upper ? QStringLiteral(".BLB") : QStringLiteral(".blb"));
+    p.dat = existingCaseVariant(p.base + datExt);
+    p.idx = existingCaseVariant(p.base + (upper ? QStringLiteral(".IDX") : QStringLiteral(".idx")));
+    p.blb = existingCaseVariant(p.base + (upper ? QStringLiteral(".BLB") : QStringLiteral(".blb")));
     p.folderOfFiles = QFileInfo(p.dat).absolutePath();
     return p;
 }

@@ -50,18 +50,8 @@ qint64 Query::execSql()
     QString table = m.captured(2);
     if (!table.endsWith(QStringLiteral(".dat"), Qt::CaseInsensitive))
         table += QStringLiteral(".DAT");
-    // SQL names ignore case; the file system may not.
-    TablePaths paths = tablePaths(m_db->folder(), table);
-    if (!QFileInfo::exists(paths.dat)) {
-        const QFileInfo want(paths.dat);
-        const QStringList names = QDir(want.absolutePath()).entryList(QDir::Files);
-        for (const QString& n : names)
-            if (n.compare(want.fileName(), Qt::CaseInsensitive) == 0) {
-                const QString sub = QFileInfo(QString(table).replace(u'\\', u'/')).path();
-                paths = tablePaths(m_db->folder(), sub == QLatin1String(".") ? n : sub + u'/' + n);
-                break;
-            }
-    }
+    // SQL names ignore case; so does the lookup of the table's files.
+    const TablePaths paths = tablePaths(m_db->folder(), table);
     const auto store = Store::acquire(paths, false);
     const Schema& s = store->schema();
     const int field = s.field(m.captured(4));

@@ -468,6 +468,31 @@ TEST_F(TableTest, TableNamesAcceptSubfoldersWithEitherSeparator)
     EXPECT_FALSE(isDamageCode(c));
 }
 
+TEST_F(TableTest, TableFilesAreFoundWhateverTheirCase)
+{
+    // A backup restored into an empty folder names the files in lower case.
+    fillDocuments({{"01", "1", "Bando"}, {"01", "2", "Verbale"}, {"02", "1", "Lettera"}});
+    for (const char* ext : {"DAT", "IDX", "BLB"})
+        ASSERT_TRUE(QFile::rename(path(QStringLiteral("ST_DOCUMENTI.") + ext),
+                                  path(QStringLiteral("st_documenti.") + QString::fromLatin1(ext).toLower())));
+    Table t;
+    openOn(t, "ST_DOCUMENTI.DAT", "codice_procedura_idx");
+    EXPECT_EQ(column(t, "TITOLO"), QStringList({"Bando", "Verbale", "Lettera"}));
+    t.close();
+
+    Database db;
+    db.setFolder(folder());
+    db.open();
+    Query q;
+    q.setDatabase(&db);
+    q.addSql("delete from st_documenti");
+    q.addSql("where CODICE_PROCEDURA = '01'");
+    q.execSql();
+    openOn(t, "ST_DOCUMENTI.DAT");
+    EXPECT_EQ(column(t, "TITOLO"), QStringList({"Lettera"}));
+    EXPECT_FALSE(QFileInfo::exists(path("ST_DOCUMENTI.DAT")));
+}
+
 // --- Locks -------------------------------------------------------------------
 
 int holdTable(const QStringList& args)
