@@ -1,6 +1,8 @@
 #include "data/Tdm.h"
 
 #include "data/ArchiveSchema.h"
+#include "mail/SupportRequest.h"
+#include "platform/EntityData.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error.h"
@@ -406,6 +408,11 @@ void Tdm::EditDocumentNote()
     ttUserDoc->edit();
     ttUserDoc->fieldByName(QStringLiteral("NOTE")).setAsString(text.left(schema::kUserDocNoteWidth));
     ttUserDoc->post();
+}
+
+void Tdm::SendSupportRequest(const QString& address)
+{
+    mail::sendSupportRequest(address, entityHeading());
 }
 
 void Tdm::RestoreDocument(const QString& title)

@@ -165,6 +165,10 @@ public:
     // DATA_MODIFICA and NOTE. Nothing happens if the standard document is gone.
     void RestoreDocument(const QString& title);
 
+    // "Richiedi assistenza...": an e-mail to `address` opened in the mail
+    // client, with the authority's heading as the sender's name.
+    void SendSupportRequest(const QString& address);
+
     // --- Writing an edited working file back -------------------------------------
     // Both replace the field with the whole working file and post. If anything
     // fails (unreadable file, failed post) the row's edit is cancelled, so the

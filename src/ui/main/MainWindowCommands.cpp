@@ -1,6 +1,8 @@
 // Life cycle, pages, focus frames and the commands that open small windows.
 #include "ui/main/MainWindow.h"
 
+#include "data/Tdm.h"
+
 #include "mail/SupportRequest.h"
 #include "platform/Commands.h"
 #include "platform/Dialogs.h"
@@ -150,7 +152,11 @@ void TfrmMain::Storicodelleversionisoftware1Click()
 
 void TfrmMain::AggiornamentoviaWeb1Click() { dialogs().exec(m_dlgWWWUpdate); }
 
-void TfrmMain::RichiediassistenzaClick() { mail::sendSupportRequest(mail::supportAddress(), entityHeading()); }
+void TfrmMain::RichiediassistenzaClick()
+{
+    if (m_dm)
+        m_dm->SendSupportRequest(mail::supportAddress());
+}
 
 void TfrmMain::btnFineClick() { close(); }
 

@@ -214,7 +214,7 @@ void TfrmMain::buildMenus()
     m_menuHelp->addSeparator();
     menuEntry(m_menuHelp, "AggiornamentoviaWeb1", QStringLiteral("Aggiornamento tramite Web"), 15, &TfrmMain::AggiornamentoviaWeb1Click);
     m_menuHelp->addSeparator();
-    menuEntry(m_menuHelp, "Richiediassistenza1", QStringLiteral("Richiedi assistenza..."), 30, &TfrmMain::RichiediassistenzaClick);
+    menuEntry(m_menuHelp, "Richiediassistenza", QStringLiteral("Richiedi assistenza..."), 30, &TfrmMain::RichiediassistenzaClick);
     m_menuHelp->addSeparator();
     menuEntry(m_menuHelp, "Storicodelleversionisoftware1", QStringLiteral("Storico delle versioni software"), -1,
               &TfrmMain::Storicodelleversionisoftware1Click);

@@ -1,6 +1,8 @@
 // The entity data dialog with the status bar, and the web-update dialog.
 #include "MainWindowHarness.h"
 
+#include "mail/MapiLoader.h"
+#include "mail/SupportRequest.h"
 #include "ui/main/EntityDataDialog.h"
 #include "ui/main/StatusPanel.h"
 #include "ui/main/WWWUpdateDialog.h"
@@ -147,6 +149,25 @@ TEST_F(EntityDataTest, MaintenanceCommandsStayDisabledUntilTheirDialogIsInstalle
     EXPECT_TRUE(dm->ttProcedure->isOpen()) << "reopened after the error";
     EXPECT_EQ(currentCode(), QStringLiteral("01"));
     EXPECT_EQ(child<QTabWidget>("PageControl1")->currentWidget()->objectName(), QStringLiteral("TabModulistica"));
+}
+
+
+TEST_F(EntityDataTest, SupportRequestFromMenuAndToolbarGoesToTheSupportAddressFromTheHeading)
+{
+    QStringList senders, recipients;
+    mapi::setProviderForTests([&](mapi::LHANDLE, std::uintptr_t, const mapi::MapiMessage& m, mapi::ULONG, mapi::ULONG) {
+        senders << QString::fromLocal8Bit(m.lpOriginator->lpszName);
+        recipients << QString::fromLocal8Bit(m.lpRecips[0].lpszAddress);
+        return mapi::MAPI_USER_ABORT; // discarded in the mail client: nothing is shown
+    });
+    entityData().COMUNE = QStringLiteral("ROMA");
+    action("Richiediassistenza")->trigger();
+    entityData().COMUNE.clear();
+    click("ToolButton6");
+    mapi::resetLoaderForTests();
+    EXPECT_EQ(senders, QStringList({QStringLiteral("COMUNE DI ROMA"), QStringLiteral("COMUNE DI ")}));
+    EXPECT_EQ(recipients, QStringList(2, QStringLiteral("SMTP:") + mail::supportAddress()));
+    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 } // namespace
