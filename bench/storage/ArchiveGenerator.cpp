@@ -1,5 +1,6 @@
 #include "ArchiveGenerator.h"
 
+#include "data/ArchiveSchema.h"
 #include "storage/Table.h"
 
 #include <QBuffer>
@@ -24,57 +25,6 @@ ArchiveScale ArchiveScale::fromEnvironment()
     bool ok = false;
     const double f = qEnvironmentVariable("ORVANTA_BENCH_SCALE").toDouble(&ok);
     return scaled(ok && f > 0 ? f : 0.02);
-}
-
-TableDef proceduresDef()
-{
-    TableDef d;
-    d.fields = {{"CODICE", FieldType::Text, 2},
-                {"DESCR", FieldType::Text, 60},
-                {"TIPO_APPALTO", FieldType::Text, 1},
-                {"SOGLIA", FieldType::Text, 1}};
-    d.primaryKey = {"CODICE"};
-    return d;
-}
-
-TableDef documentsDef()
-{
-    TableDef d;
-    d.fields = {{"ID_DOCUMENTO", FieldType::AutoInc, 0},
-                {"CODICE_PROCEDURA", FieldType::Text, 2},
-                {"CODICE", FieldType::Text, 10},
-                {"TITOLO", FieldType::Text, 150},
-                {"BODY", FieldType::Blob, 0}};
-    d.primaryKey = {"ID_DOCUMENTO"};
-    // CODICE holds a decimal number: the index sorts it numerically.
-    d.indexes = {{"codice_procedura_idx", {"CODICE_PROCEDURA", "CODICE"}}};
-    return d;
-}
-
-TableDef userProceduresDef()
-{
-    TableDef d;
-    d.fields = {{"ID_USER_PROCEDURA", FieldType::AutoInc, 0},
-                {"ID_PROCEDURA", FieldType::Text, 2},
-                {"DATA_CREAZIONE", FieldType::Date, 0},
-                {"NOTE", FieldType::Text, 255}};
-    d.primaryKey = {"ID_USER_PROCEDURA"};
-    d.indexes = {{"id_procedura_idx", {"ID_PROCEDURA", "ID_USER_PROCEDURA"}}};
-    return d;
-}
-
-TableDef userDocumentsDef()
-{
-    TableDef d;
-    d.fields = {{"ID_USER_DOCUMENTO", FieldType::AutoInc, 0},
-                {"ID_USER_PROCEDURA", FieldType::Integer, 0},
-                {"USER_DOC", FieldType::Blob, 0},
-                {"DATA_MODIFICA", FieldType::Date, 0},
-                {"NOTE", FieldType::Text, 100},
-                {"ID_DOCUMENTO", FieldType::Integer, 0}};
-    d.primaryKey = {"ID_USER_DOCUMENTO"};
-    d.indexes = {{"id_procedura_idx", {"ID_USER_PROCEDURA", "ID_USER_DOCUMENTO"}}};
-    return d;
 }
 
 QByteArray documentBody(int seed, int size)
@@ -131,10 +81,7 @@ void visitArchive(const ArchiveScale& s, const ArchiveVisitor& v)
 
 void generateArchive(const QString& folder, const ArchiveScale& scale)
 {
-    createTable(folder, "ST_PROCEDURE.DAT", proceduresDef());
-    createTable(folder, "ST_DOCUMENTI.DAT", documentsDef());
-    createTable(folder, "USER_PROCEDURE.DAT", userProceduresDef());
-    createTable(folder, "USER_DOCUMENTI.DAT", userDocumentsDef());
+    schema::createArchive(folder);
     Table proc, docs, cases, caseDocs;
     const QList<std::pair<Table*, const char*>> tables = {
         {&proc, "ST_PROCEDURE.DAT"}, {&docs, "ST_DOCUMENTI.DAT"}, {&cases, "USER_PROCEDURE.DAT"}, {&caseDocs, "USER_DOCUMENTI.DAT"}};

@@ -24,12 +24,6 @@ struct ArchiveScale {
     static ArchiveScale fromEnvironment();
 };
 
-// The four tables' definitions (the same as the data files').
-storage::TableDef proceduresDef();      // ST_PROCEDURE
-storage::TableDef documentsDef();       // ST_DOCUMENTI
-storage::TableDef userProceduresDef();  // USER_PROCEDURE
-storage::TableDef userDocumentsDef();   // USER_DOCUMENTI
-
 // A document body: a 30-byte header with tag 23, then text, `size` bytes in
 // all, different for each seed.
 QByteArray documentBody(int seed, int size);
