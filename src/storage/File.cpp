@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +14,8 @@
 namespace orv::storage::detail {
 
 namespace {
+std::atomic<qint64> g_bytesRead{0};
+
 [[noreturn]] void ioFail(int c, const QString& what, const char* /*op*/)
 {
     throw EngineError(c, QStringLiteral("%1 %2: %3.")
@@ -20,6 +23,8 @@ namespace {
                                                          : QStringLiteral("Errore di lettura da"),
                                   what, QString::fromLocal8Bit(std::strerror(errno))));
 }
+} // namespace
+
 // The archive's files came from a file system that ignores case (and a
 // restored backup names them in lower case): an exact name that is missing
 // falls back to the one file of the folder that differs from it only in case.
@@ -37,9 +42,8 @@ QString existingCaseVariant(const QString& path)
             return dir.filePath(n);
     return path;
 }
-} // namespace
 
-TablePaths tablePaths(const QString& folder, const QString& tableName)
+TablePaths tablePaths(const QString& folder, const QString& tableName, CaseLookup lookup)
 {
     QString name = tableName;
     name.replace(u'\\', u'/');
@@ -66,8 +70,14 @@ TablePaths tablePaths(const QString& folder, const QString& tableName)
     p.display = tableName;
     p.base = QDir::cleanPath(dir + u'/' + base);
     p.dat = existingCaseVariant(p.base + datExt);
-    p.idx = existingCaseVariant(p.base + (upper ? QStringLiteral(".IDX") : QStringLiteral(".idx")));
-    p.blb = existingCaseVariant(p.base + (upper ? QStringLiteral(".BLB") : QStringLiteral(".blb")));
+    p.idx = p.base + (upper ? QStringLiteral(".IDX") : QStringLiteral(".idx"));
+    p.blb = p.base + (upper ? QStringLiteral(".BLB") : QStringLiteral(".blb"));
+    // Files named as asked for usually come as a set: the other two are
+    // looked up at open only when missing.
+    if (lookup == CaseLookup::AllFiles || p.dat != p.base + datExt) {
+        p.idx = existingCaseVariant(p.idx);
+        p.blb = existingCaseVariant(p.blb);
+    }
     p.folderOfFiles = QFileInfo(p.dat).absolutePath();
     return p;
 }
@@ -117,8 +127,11 @@ qint64 File::readAt(qint64 off, char* buf, qint64 n) const
             break;
         done += r;
     }
+    g_bytesRead.fetch_add(done, std::memory_order_relaxed);
     return done;
 }
+
+qint64 File::bytesReadInProcess() { return g_bytesRead.load(std::memory_order_relaxed); }
 
 void File::writeAt(qint64 off, const char* buf, qint64 n)
 {
@@ -219,9 +232,13 @@ bool settleRepairFiles(const TablePaths& p)
         syncFolder(p.folderOfFiles);
         return true;
     }
-    for (const QString& s : side)
-        if (QFileInfo::exists(s))
-            QFile::remove(s);
+    // Repair creates .rblb first; leftovers are removed with .rblb last, so
+    // without it there is nothing to clean up.
+    if (QFileInfo::exists(side[0])) {
+        QFile::remove(side[1]);
+        QFile::remove(side[2]);
+        QFile::remove(side[0]);
+    }
     return false;
 }
 

@@ -23,7 +23,6 @@ constexpr quint32 kMaxChunk = 65536;
 constexpr int kMaxTextWidth = 4000;
 constexpr const char* kDatMagic = "ORVDAT01";
 constexpr const char* kBlbMagic = "ORVBLB01";
-constexpr const char* kIdxMagic = "ORVIDX01";
 
 enum RecordKind : quint8 { RowRecord = 1, DeleteRecord = 2 };
 

@@ -51,7 +51,7 @@ qint64 Query::execSql()
     if (!table.endsWith(QStringLiteral(".dat"), Qt::CaseInsensitive))
         table += QStringLiteral(".DAT");
     // SQL names ignore case; so does the lookup of the table's files.
-    const TablePaths paths = tablePaths(m_db->folder(), table);
+    const TablePaths paths = tablePaths(m_db->folder(), table, CaseLookup::DataFileOnly);
     const auto store = Store::acquire(paths, false);
     const Schema& s = store->schema();
     const int field = s.field(m.captured(4));
@@ -81,12 +81,13 @@ qint64 Query::execSql()
         if (!s.indexFields(x).isEmpty() && s.indexFields(x).first() == field)
             byIndex = x;
     if (byIndex >= 0) {
-        const auto& keys = store->index(byIndex);
-        for (auto it = std::lower_bound(keys.begin(), keys.end(), prefix); it != keys.end() && comparePrefix(*it, prefix) == 0; ++it)
-            ids.push_back(keyRowId(*it));
+        const IndexTree& keys = store->index(byIndex);
+        for (size_t p = keys.lowerBound(prefix); p < keys.size() && comparePrefix(keys.at(p), prefix) == 0; ++p)
+            ids.push_back(keyRowId(keys.at(p)));
     } else {
-        for (const std::string& k : store->index(0)) {
-            const quint64 id = keyRowId(k);
+        const IndexTree& keys = store->index(0);
+        for (size_t p = 0; p < keys.size(); ++p) {
+            const quint64 id = keyRowId(keys.at(p));
             std::string own;
             appendFieldKey(own, f.type, (*store->row(id))[size_t(field)]);
             if (own == prefix)

@@ -22,45 +22,30 @@ quint32 u32At(const char* p)
     return v;
 }
 
-// The schema from the snapshot file, when the headers are lost.
+// The schema from the index file, when the headers are lost, and the row ids
+// it knew (as many as its pages still give).
 bool schemaFromSnapshot(const QString& path, HeaderInfo* h, quint64* nextRowId, qint64* nextAutoInc,
                         std::vector<quint64>* rowIds)
 {
-    bool exists = false;
-    QByteArray f;
+    IndexFile f;
     try {
-        f = readWholeFile(path, &exists, path);
+        f.open(path, path);
     } catch (const EngineError&) {
         return false;
     }
-    if (!exists || f.size() < 32 || f.left(8) != QByteArray(kIdxMagic))
-        return false;
-    Reader hr(f.constData() + 8, 24);
-    hr.u32();
-    hr.u32();
-    const quint64 len = hr.u64();
-    const quint32 crc = hr.u32();
-    if (len != quint64(f.size() - 32) || crc32(f.constData() + 32, len) != crc)
-        return false;
-    Reader r(f.constData() + 32, len);
-    const char* gen = r.raw(16);
-    r.u64();
-    r.u64();
-    r.u32();
-    *nextRowId = r.u64();
-    *nextAutoInc = qint64(r.u64());
-    int err = 0;
-    Schema s;
-    if (!gen || !r.ok() || !readSchema(r, &s, &err))
-        return false;
-    h->generation = QByteArray(gen, 16);
-    h->schema = s;
-    const quint64 count = r.u64();
-    if (r.ok() && count <= r.left() / 20) {
-        for (quint64 i = 0; i < count; ++i) {
-            rowIds->push_back(r.u64());
-            r.u64();
-            r.u32();
+    *nextRowId = f.state().nextRowId;
+    *nextAutoInc = f.state().nextAutoInc;
+    h->generation = f.state().generation;
+    h->schema = f.schema();
+    if (!f.roots().empty()) {
+        const IndexTree map(&f, f.roots().front(), path);
+        try {
+            for (size_t p = 0; p < map.size(); ++p) {
+                RowLoc l;
+                if (parseRowMapKey(map.at(p), &l))
+                    rowIds->push_back(l.rowId);
+            }
+        } catch (const EngineError&) {
         }
     }
     return true;
@@ -107,6 +92,14 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
     }
     File oldBlb;
     const bool haveBlb = oldBlb.open(paths.blb, false, fileName);
+    qint64 oldBlbSize = 0;
+    if (haveBlb) {
+        try {
+            oldBlbSize = oldBlb.size();
+        } catch (const EngineError&) {
+            // Unreadable: every blob is lost, the rows are kept.
+        }
+    }
     if (!found && haveBlb && oldBlb.readAt(0, block.data(), kHeaderBlock) == kHeaderBlock) {
         try {
             h = decodeHeaderBlock(kBlbMagic, block, fileName);
@@ -228,7 +221,7 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
             try {
                 if (!haveBlb)
                     throw EngineError(code::BlobBlockCorrupt, QStringLiteral("file dei dati blob mancante"));
-                readBlobChain(oldBlb, b, fileName, [&](const char* data, qint64 len) {
+                readBlobChain(oldBlb, oldBlbSize, b, fileName, [&](const char* data, qint64 len) {
                     std::memcpy(chunk.data() + kChunkHeader, data, size_t(len));
                     const bool last = quint64(written + len) == total;
                     writeBlobChunk(newBlb, start + written + qint64(seq) * kChunkHeader, quint64(start), seq, last,
@@ -268,8 +261,14 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
     writeFileDurably(rdat, datBytes, fileName);
     for (auto& keys : indexes)
         std::sort(keys.begin(), keys.end());
-    SnapshotInfo si{h.generation, datBytes.size(), lastRecord, lastCrc, h.rowIdFloor, h.autoIncFloor};
-    writeFileDurably(ridx, encodeIndexSnapshot(si, s, rows, indexes), fileName);
+    IndexState st;
+    st.generation = h.generation;
+    st.coveredEnd = datBytes.size();
+    st.lastRecord = lastRecord;
+    st.lastRecordCrc = lastCrc;
+    st.nextRowId = h.rowIdFloor;
+    st.nextAutoInc = h.autoIncFloor;
+    writeFileDurably(ridx, encodeIndexFile(st, s, rows, indexes), fileName);
     syncFolder(paths.folderOfFiles);
 
     // 4. The swap: once the marker exists, an interrupted swap is finished at the next open.

@@ -90,7 +90,7 @@ bool Store::isOpenInProcess(const TablePaths& paths)
 
 Store::~Store()
 {
-    if (m_sinceCheckpoint > 0 && m_dat.isOpen()) {
+    if ((m_sinceCheckpoint > 0 || m_rewriteIndex) && m_dat.isOpen()) {
         try {
             syncNow();
             checkpoint();
@@ -116,8 +116,12 @@ void Store::load()
     m_nextRowId = m_header.rowIdFloor;
     m_nextAutoInc = m_header.autoIncFloor;
 
-    if (!m_blb.open(m_paths.blb, false, m_paths.display))
-        damage(code::BlobBlockCorrupt, QStringLiteral("file dei dati blob mancante"));
+    if (!m_blb.open(m_paths.blb, false, m_paths.display)) {
+        const QString other = existingCaseVariant(m_paths.blb);
+        if (other == m_paths.blb || !m_blb.open(other, false, m_paths.display))
+            damage(code::BlobBlockCorrupt, QStringLiteral("file dei dati blob mancante"));
+        m_paths.blb = other;
+    }
     if (m_blb.readAt(0, block.data(), kHeaderBlock) != kHeaderBlock)
         damage(code::BlobBlockCorrupt, QStringLiteral("intestazione del file blob incompleta"));
     try {
@@ -129,114 +133,60 @@ void Store::load()
             throw;
         damage(code::BlobBlockCorrupt, QStringLiteral("intestazione del file blob"));
     }
-    m_blbEnd = std::max<qint64>(kBlobStart, m_blb.size());
-    m_indexes.assign(size_t(m_schema.indexCount()), {});
-
-    bool full = false;
+    m_datSizeAtOpen = m_dat.size();
     qint64 from = kDataStart;
-    loadIndexSnapshot(&full, &from);
+    loadIndexFile(&from);
     replay(from);
 }
 
-void Store::loadIndexSnapshot(bool*, qint64* replayFrom)
+void Store::loadIndexFile(qint64* replayFrom)
 {
-    bool exists = false;
-    const QByteArray f = readWholeFile(m_paths.idx, &exists, m_paths.display);
     auto bad = [&](const QString& why) { damage(code::IndexCorrupt, QStringLiteral("indice: %1").arg(why)); };
-    if (!exists)
-        bad(QStringLiteral("file mancante"));
-    if (f.size() < 32 || std::memcmp(f.constData(), kIdxMagic, 8) != 0)
-        bad(QStringLiteral("intestazione"));
-    Reader h(f.constData() + 8, 24);
-    const quint32 version = h.u32();
-    h.u32();
-    const quint64 bodyLen = h.u64();
-    const quint32 crc = h.u32();
-    if (version != 1 || bodyLen != quint64(f.size() - 32) || crc32(f.constData() + 32, bodyLen) != crc)
-        bad(QStringLiteral("somma di controllo"));
-    Reader r(f.constData() + 32, bodyLen);
-    const char* gen = r.raw(16);
-    if (!gen || QByteArray(gen, 16) != m_header.generation)
+    m_idx.open(m_paths.idx, m_paths.display);
+    m_paths.idx = m_idx.path();
+    const IndexState& st = m_idx.state();
+    if (st.generation != m_header.generation)
         bad(QStringLiteral("non corrisponde ai dati"));
-    const qint64 covered = qint64(r.u64());
-    const qint64 lastRecord = qint64(r.u64());
-    const quint32 lastCrc = r.u32();
-    const quint64 nextRowId = r.u64();
-    const qint64 nextAutoInc = qint64(r.u64());
-    Schema s;
-    int err = 0;
-    if (!r.ok() || !readSchema(r, &s, &err)) {
-        if (err == code::InvalidIndexField)
-            damage(code::InvalidIndexField, QStringLiteral("numero di campo non valido in un indice"));
-        bad(QStringLiteral("struttura"));
-    }
     Writer a, b;
-    writeSchema(a, s);
+    writeSchema(a, m_idx.schema());
     writeSchema(b, m_schema);
     if (a.bytes != b.bytes)
         bad(QStringLiteral("struttura diversa da quella della tabella"));
-    const qint64 datSize = m_dat.size();
+    const qint64 covered = st.coveredEnd;
     if (covered < kDataStart)
         bad(QStringLiteral("posizione"));
-    if (covered > datSize)
+    if (covered > m_datSizeAtOpen)
         damage(code::RecordCorrupt, QStringLiteral("il file dei dati è troncato"));
-    if (lastRecord == 0) {
+    if (st.lastRecord == 0) {
         if (covered != kDataStart)
             bad(QStringLiteral("posizione"));
     } else {
         char hdr[kRecordHeader];
         RecordHeader rh;
-        if (lastRecord < kDataStart || lastRecord > covered - kRecordHeader
-            || m_dat.readAt(lastRecord, hdr, kRecordHeader) != kRecordHeader || !parseRecordHeader(hdr, &rh)
-            || lastRecord + kRecordHeader + qint64(rh.len) != covered || rh.crc != lastCrc)
+        if (st.lastRecord < kDataStart || st.lastRecord > covered - kRecordHeader
+            || m_dat.readAt(st.lastRecord, hdr, kRecordHeader) != kRecordHeader || !parseRecordHeader(hdr, &rh)
+            || st.lastRecord + kRecordHeader + qint64(rh.len) != covered || rh.crc != st.lastRecordCrc)
             bad(QStringLiteral("non corrisponde ai dati"));
     }
-    const quint64 count = r.u64();
-    if (!r.ok() || count > r.left() / 20)
-        bad(QStringLiteral("mappa delle righe"));
-    m_rows.resize(size_t(count));
-    for (quint64 i = 0; i < count; ++i) {
-        RowLoc& l = m_rows[size_t(i)];
-        l.rowId = r.u64();
-        l.offset = r.u64();
-        l.len = r.u32();
-        if (l.rowId == 0 || (i > 0 && l.rowId <= m_rows[size_t(i - 1)].rowId) || l.offset < quint64(kDataStart)
-            || l.len < 8 || l.len > kMaxRecord || l.offset + kRecordHeader + l.len > quint64(covered))
-            bad(QStringLiteral("mappa delle righe"));
-    }
-    for (int x = 0; x < m_schema.indexCount(); ++x) {
-        const quint32 n = r.u32();
-        const quint64 arenaLen = r.u64();
-        if (!r.ok() || n != count || quint64(n) > r.left() / 8)
+    const auto& roots = m_idx.roots();
+    if (roots.size() != size_t(m_schema.indexCount()) + 1)
+        bad(QStringLiteral("numero degli indici"));
+    for (const TreeRoot& r : roots)
+        if (r.count != roots.front().count)
             bad(QStringLiteral("voci"));
-        const char* table = r.raw(size_t(n) * 8);
-        if (!table || arenaLen > r.left())
-            bad(QStringLiteral("voci"));
-        const char* arena = r.raw(size_t(arenaLen));
-        auto& keys = m_indexes[size_t(x)];
-        keys.resize(n);
-        for (quint32 i = 0; i < n; ++i) {
-            const quint32 off = getU32(table + 8 * i);
-            const quint32 len = getU32(table + 8 * i + 4);
-            if (len < 8 || quint64(off) + len > arenaLen)
-                bad(QStringLiteral("voci"));
-            keys[i].assign(arena + off, len);
-            if (i > 0 && !(keys[i - 1] < keys[i]))
-                bad(QStringLiteral("ordine delle voci"));
-        }
-    }
-    if (r.left() != 0)
-        bad(QStringLiteral("lunghezza"));
-    m_lastRecord = lastRecord;
-    m_lastRecordCrc = lastCrc;
-    m_nextRowId = std::max(m_nextRowId, nextRowId);
-    m_nextAutoInc = std::max(m_nextAutoInc, nextAutoInc);
+    m_trees.clear();
+    for (const TreeRoot& r : roots)
+        m_trees.emplace_back(&m_idx, r, m_paths.display);
+    m_lastRecord = st.lastRecord;
+    m_lastRecordCrc = st.lastRecordCrc;
+    m_nextRowId = std::max(m_nextRowId, st.nextRowId);
+    m_nextAutoInc = std::max(m_nextAutoInc, st.nextAutoInc);
     *replayFrom = covered;
 }
 
 void Store::replay(qint64 from)
 {
-    const qint64 size = m_dat.size();
+    const qint64 size = m_datSizeAtOpen;
     m_datEnd = from;
     if (size <= from)
         return;
@@ -281,7 +231,7 @@ void Store::applyRecord(const RecordHeader& h, qint64 off, const QByteArray& pay
         Values v;
         if (!decodeRowPayload(m_schema, payload.constData(), size_t(payload.size()), &rowId, &v))
             damage(code::RecordCorrupt, QStringLiteral("record non decodificabile alla posizione %1").arg(off));
-        if (findLoc(rowId)) {
+        if (hasRow(rowId)) {
             const auto old = row(rowId);
             indexErase(rowId, *old);
         }
@@ -294,7 +244,7 @@ void Store::applyRecord(const RecordHeader& h, qint64 off, const QByteArray& pay
         if (payload.size() != 8)
             damage(code::RecordCorrupt, QStringLiteral("record di cancellazione alla posizione %1").arg(off));
         const quint64 rowId = getU64(payload.constData());
-        if (findLoc(rowId)) {
+        if (hasRow(rowId)) {
             const auto old = row(rowId);
             indexErase(rowId, *old);
             eraseLoc(rowId);
@@ -306,47 +256,45 @@ void Store::applyRecord(const RecordHeader& h, qint64 off, const QByteArray& pay
 
 // --- Rows and indexes --------------------------------------------------------
 
-const RowLoc* Store::findLoc(quint64 rowId) const
+bool Store::findLoc(quint64 rowId, RowLoc* out) const
 {
-    auto it = std::lower_bound(m_rows.begin(), m_rows.end(), rowId, [](const RowLoc& l, quint64 id) { return l.rowId < id; });
-    return it != m_rows.end() && it->rowId == rowId ? &*it : nullptr;
+    const IndexTree& map = m_trees.front();
+    const std::string prefix = rowMapPrefix(rowId);
+    const size_t p = map.lowerBound(prefix);
+    if (p >= map.size())
+        return false;
+    const std::string& k = map.at(p);
+    if (k.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    if (!parseRowMapKey(k, out))
+        damage(code::IndexCorrupt, QStringLiteral("indice: mappa delle righe"));
+    return true;
 }
 
 void Store::setLoc(const RowLoc& l)
 {
-    auto it = std::lower_bound(m_rows.begin(), m_rows.end(), l.rowId, [](const RowLoc& a, quint64 id) { return a.rowId < id; });
-    if (it != m_rows.end() && it->rowId == l.rowId)
-        *it = l;
-    else
-        m_rows.insert(it, l);
+    eraseLoc(l.rowId);
+    m_trees.front().insert(rowMapKey(l));
 }
 
 void Store::eraseLoc(quint64 rowId)
 {
-    auto it = std::lower_bound(m_rows.begin(), m_rows.end(), rowId, [](const RowLoc& a, quint64 id) { return a.rowId < id; });
-    if (it != m_rows.end() && it->rowId == rowId)
-        m_rows.erase(it);
+    RowLoc old;
+    if (findLoc(rowId, &old))
+        m_trees.front().erase(rowMapKey(old));
 }
 
 void Store::indexInsert(quint64 rowId, const Values& v)
 {
-    for (int x = 0; x < m_schema.indexCount(); ++x) {
-        auto& keys = m_indexes[size_t(x)];
-        std::string k = encodeKey(m_schema, m_schema.indexFields(x), v, rowId);
-        keys.insert(std::lower_bound(keys.begin(), keys.end(), k), std::move(k));
-    }
+    for (int x = 0; x < m_schema.indexCount(); ++x)
+        m_trees[size_t(x) + 1].insert(encodeKey(m_schema, m_schema.indexFields(x), v, rowId));
 }
 
 void Store::indexErase(quint64 rowId, const Values& v)
 {
-    for (int x = 0; x < m_schema.indexCount(); ++x) {
-        auto& keys = m_indexes[size_t(x)];
-        const std::string k = encodeKey(m_schema, m_schema.indexFields(x), v, rowId);
-        auto it = std::lower_bound(keys.begin(), keys.end(), k);
-        if (it == keys.end() || *it != k)
+    for (int x = 0; x < m_schema.indexCount(); ++x)
+        if (!m_trees[size_t(x) + 1].erase(encodeKey(m_schema, m_schema.indexFields(x), v, rowId)))
             damage(code::IndexCorrupt, QStringLiteral("voce d'indice mancante"));
-        keys.erase(it);
-    }
 }
 
 std::shared_ptr<const Values> Store::row(quint64 rowId)
@@ -354,9 +302,10 @@ std::shared_ptr<const Values> Store::row(quint64 rowId)
     auto c = m_cache.find(rowId);
     if (c != m_cache.end())
         return c->second;
-    const RowLoc* l = findLoc(rowId);
-    if (!l)
+    RowLoc loc;
+    if (!findLoc(rowId, &loc))
         damage(code::IndexCorrupt, QStringLiteral("l'indice nomina una riga inesistente"));
+    const RowLoc* l = &loc;
     QByteArray rec(kRecordHeader + qsizetype(l->len), Qt::Uninitialized);
     if (m_dat.readAt(qint64(l->offset), rec.data(), rec.size()) != rec.size()
         || !recordCrcOk(rec.constData(), rec.constData() + kRecordHeader, l->len))
@@ -392,11 +341,14 @@ void Store::checkUnique(const Values& v, quint64 rowId)
     std::string prefix;
     for (int f : m_schema.primary)
         appendFieldKey(prefix, m_schema.fields[f].type, v[size_t(f)]);
-    const auto& keys = m_indexes[0];
-    for (auto it = std::lower_bound(keys.begin(), keys.end(), prefix);
-         it != keys.end() && it->size() == prefix.size() + 8 && it->compare(0, prefix.size(), prefix) == 0; ++it)
-        if (keyRowId(*it) != rowId)
+    const IndexTree& keys = m_trees[1];
+    for (size_t p = keys.lowerBound(prefix); p < keys.size(); ++p) {
+        const std::string& k = keys.at(p);
+        if (k.size() != prefix.size() + 8 || k.compare(0, prefix.size(), prefix) != 0)
+            break;
+        if (keyRowId(k) != rowId)
             throw EngineError(code::KeyViolation, QStringLiteral("Chiave primaria duplicata nella tabella %1.").arg(m_paths.display));
+    }
 }
 
 void Store::appendRecords(const QByteArray& bytes, const std::vector<std::pair<qint64, QByteArray>>&)
@@ -470,7 +422,7 @@ quint64 Store::insert(Values& v, const void* origin)
 
 void Store::update(quint64 rowId, Values& v, const void* origin)
 {
-    if (!findLoc(rowId))
+    if (!hasRow(rowId))
         throw EngineError(code::NoCurrentRow, QStringLiteral("La riga è stata eliminata."));
     v.resize(size_t(m_schema.fields.size()));
     const auto old = row(rowId);
@@ -501,7 +453,7 @@ void Store::remove(const std::vector<quint64>& rowIds, const void* origin)
     std::vector<std::pair<quint64, std::shared_ptr<const Values>>> gone;
     QByteArray bytes;
     for (quint64 id : rowIds) {
-        if (!findLoc(id))
+        if (!hasRow(id))
             continue;
         gone.emplace_back(id, row(id));
         char p[8];
@@ -530,6 +482,8 @@ void Store::remove(const std::vector<quint64>& rowIds, const void* origin)
 
 Value Store::writeBlob(QIODevice& in)
 {
+    if (m_blbEnd < 0) // found on first use: most opens never write a blob
+        m_blbEnd = std::max<qint64>(kBlobStart, m_blb.size());
     const qint64 start = m_blbEnd;
     QByteArray cur(kChunkHeader + kMaxChunk, Qt::Uninitialized), next(kChunkHeader + kMaxChunk, Qt::Uninitialized);
     auto fill = [&](QByteArray& b) {
@@ -569,10 +523,13 @@ Value Store::writeBlob(QIODevice& in)
 
 void Store::readBlob(const Value& v, const std::function<void(const char*, qint64)>& sink)
 {
-    readBlobChain(m_blb, v, m_paths.display, sink);
+    if (m_blbEnd < 0)
+        m_blbEnd = std::max<qint64>(kBlobStart, m_blb.size());
+    // Only this Store writes the file, so its end is known without asking.
+    readBlobChain(m_blb, m_blbEnd, v, m_paths.display, sink);
 }
 
-void readBlobChain(const File& file, const Value& v, const QString& display,
+void readBlobChain(const File& file, qint64 fileSize, const Value& v, const QString& display,
                    const std::function<void(const char*, qint64)>& sink)
 {
     if (v.null || v.blobLen == 0)
@@ -580,18 +537,22 @@ void readBlobChain(const File& file, const Value& v, const QString& display,
     auto damage = [&](int c, const QString& detail) {
         throw EngineError(c, QStringLiteral("Tabella %1 danneggiata: %2.").arg(display, detail));
     };
-    const qint64 fileSize = file.isOpen() ? file.size() : 0;
+    if (!file.isOpen())
+        fileSize = 0;
     if (v.blobOff < quint64(kBlobStart) || v.blobOff >= quint64(fileSize))
         damage(code::InvalidBlobOffset, QStringLiteral("posizione di un blob fuori dal file"));
     if (v.blobLen > quint64(fileSize) - v.blobOff)
         damage(code::InvalidBlobLength, QStringLiteral("lunghezza di un blob oltre la fine del file"));
-    QByteArray buf(kChunkHeader + kMaxChunk, Qt::Uninitialized);
+    QByteArray buf(kChunkHeader + qsizetype(std::min<quint64>(v.blobLen, kMaxChunk)), Qt::Uninitialized);
     qint64 at = qint64(v.blobOff);
     quint64 left = v.blobLen;
     quint32 seq = 0;
     while (left > 0) {
+        // Header and data in one read: a well-formed chunk holds min(left, 64 KiB) bytes.
         char* h = buf.data();
-        if (file.readAt(at, h, kChunkHeader) != kChunkHeader)
+        const qint64 want = kChunkHeader + qint64(std::min<quint64>(left, kMaxChunk));
+        const qint64 got = file.readAt(at, h, want);
+        if (got < kChunkHeader)
             damage(code::BlobDataEnded, QStringLiteral("fine prematura dei dati di un blob"));
         const quint32 magic = getU32(h);
         const quint32 len = getU32(h + 4);
@@ -605,7 +566,7 @@ void readBlobChain(const File& file, const Value& v, const QString& display,
             damage(code::BlobBlockCorrupt, QStringLiteral("blocco di blob fuori sequenza"));
         if (len == 0 || len > kMaxChunk || len > left)
             damage(code::InvalidBlobLength, QStringLiteral("lunghezza di un blocco di blob non valida"));
-        if (file.readAt(at + kChunkHeader, h + kChunkHeader, len) != len)
+        if (got < kChunkHeader + qint64(len))
             damage(code::BlobDataEnded, QStringLiteral("fine prematura dei dati di un blob"));
         if (chunkCrc(h, h + kChunkHeader, len) != getU32(h + 24))
             damage(code::BlobBlockCorrupt, QStringLiteral("blocco di blob danneggiato"));
@@ -635,62 +596,70 @@ void writeBlobChunk(File& file, qint64 at, quint64 blobStart, quint32 seq, bool 
 
 // --- Snapshot and check ----------------------------------------------------------
 
-QByteArray encodeIndexSnapshot(const SnapshotInfo& si, const Schema& schema, const std::vector<RowLoc>& rows,
-                               const std::vector<std::vector<std::string>>& indexes)
+QByteArray encodeIndexFile(IndexState st, const Schema& schema, const std::vector<RowLoc>& rows,
+                           const std::vector<std::vector<std::string>>& indexes)
 {
-    Writer w;
-    w.raw(si.generation.constData(), 16);
-    w.u64(quint64(si.datEnd));
-    w.u64(quint64(si.lastRecord));
-    w.u32(si.lastRecordCrc);
-    w.u64(si.nextRowId);
-    w.u64(quint64(si.nextAutoInc));
-    writeSchema(w, schema);
-    w.u64(rows.size());
-    for (const RowLoc& l : rows) {
-        w.u64(l.rowId);
-        w.u64(l.offset);
-        w.u32(l.len);
-    }
-    for (int x = 0; x < schema.indexCount(); ++x) {
-        static const std::vector<std::string> none;
-        const auto& keys = size_t(x) < indexes.size() ? indexes[size_t(x)] : none;
-        w.u32(quint32(keys.size()));
-        quint64 arena = 0;
-        for (const auto& k : keys)
-            arena += k.size();
-        w.u64(arena);
-        quint32 off = 0;
-        for (const auto& k : keys) {
-            w.u32(off);
-            w.u32(quint32(k.size()));
-            off += quint32(k.size());
-        }
-        for (const auto& k : keys)
-            w.raw(k.data(), qsizetype(k.size()));
-    }
-    Writer f;
-    f.raw(kIdxMagic, 8);
-    f.u32(1);
-    f.u32(0);
-    f.u64(quint64(w.bytes.size()));
-    f.u32(crc32(w.bytes.constData(), size_t(w.bytes.size())));
-    f.u32(0);
-    f.bytes.append(w.bytes);
-    return f.bytes;
+    std::vector<std::string> map;
+    map.reserve(rows.size());
+    for (const RowLoc& l : rows)
+        map.push_back(rowMapKey(l));
+    std::vector<IndexTree> trees;
+    trees.push_back(IndexTree::build(map));
+    for (int x = 0; x < schema.indexCount(); ++x)
+        trees.push_back(IndexTree::build(size_t(x) < indexes.size() ? indexes[size_t(x)] : std::vector<std::string>()));
+    std::vector<IndexTree*> ptrs;
+    for (IndexTree& t : trees)
+        ptrs.push_back(&t);
+    return IndexFile::encode(std::move(st), schema, ptrs);
 }
 
 void Store::checkpoint()
 {
     syncNow();
-    SnapshotInfo si{m_header.generation, m_datEnd, m_lastRecord, m_lastRecordCrc, m_nextRowId, m_nextAutoInc};
-    const QByteArray bytes = encodeIndexSnapshot(si, m_schema, m_rows, m_indexes);
+    IndexState st = m_idx.state();
+    st.generation = m_header.generation;
+    st.coveredEnd = m_datEnd;
+    st.lastRecord = m_lastRecord;
+    st.lastRecordCrc = m_lastRecordCrc;
+    st.nextRowId = m_nextRowId;
+    st.nextAutoInc = m_nextAutoInc;
+    if (m_rewriteIndex || m_idx.wantsCompaction()) {
+        rewriteIndexFile(st);
+    } else {
+        std::vector<IndexTree*> trees;
+        for (IndexTree& t : m_trees)
+            trees.push_back(&t);
+        try {
+            m_idx.checkpoint(st, m_schema, trees);
+        } catch (...) {
+            // Pages may be marked written that never reached the disk.
+            m_rewriteIndex = true;
+            throw;
+        }
+    }
+    m_sinceCheckpoint = 0;
+}
+
+// Writes the index file whole, beside the old one, and swaps it in: this
+// drops the pages earlier checkpoints left behind.
+void Store::rewriteIndexFile(const IndexState& st)
+{
+    m_rewriteIndex = true;
+    std::vector<IndexTree*> trees;
+    for (IndexTree& t : m_trees) {
+        t.markAllDirty();
+        trees.push_back(&t);
+    }
+    IndexState fresh = st;
+    ++fresh.seq;
+    const QByteArray bytes = IndexFile::encode(fresh, m_schema, trees);
     const QString tmp = m_paths.base + QStringLiteral(".tidx");
     writeFileDurably(tmp, bytes, m_paths.display);
     if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(m_paths.idx).constData()) != 0)
         throw EngineError(code::WriteFailed, QStringLiteral("Errore di scrittura dell'indice di %1.").arg(m_paths.display));
     syncFolder(m_paths.folderOfFiles);
-    m_sinceCheckpoint = 0;
+    m_idx.open(m_paths.idx, m_paths.display);
+    m_rewriteIndex = false;
 }
 
 void Store::verifyAll()
@@ -725,24 +694,33 @@ void Store::verifyAll()
         }
         at += kRecordHeader + h.len;
     }
-    if (live.size() != m_rows.size())
+    for (const IndexTree& t : m_trees)
+        t.loadAll();
+    const IndexTree& map = m_trees.front();
+    if (live.size() != map.size())
         damage(code::IndexCorrupt, QStringLiteral("l'indice non corrisponde alle righe"));
-    size_t i = 0;
+    std::vector<RowLoc> rows;
+    rows.reserve(live.size());
     for (const auto& [id, loc] : live) {
-        const RowLoc& l = m_rows[i++];
-        if (l.rowId != id || l.offset != quint64(loc.first) || l.len != loc.second)
+        RowLoc l;
+        if (!parseRowMapKey(map.at(rows.size()), &l) || l.rowId != id || l.offset != quint64(loc.first) || l.len != loc.second)
             damage(code::IndexCorrupt, QStringLiteral("l'indice non corrisponde alle righe"));
+        rows.push_back(l);
     }
     for (int x = 0; x < m_schema.indexCount(); ++x) {
         std::vector<std::string> keys;
-        keys.reserve(m_rows.size());
-        for (const RowLoc& l : m_rows)
+        keys.reserve(rows.size());
+        for (const RowLoc& l : rows)
             keys.push_back(encodeKey(m_schema, m_schema.indexFields(x), *row(l.rowId), l.rowId));
         std::sort(keys.begin(), keys.end());
-        if (keys != m_indexes[size_t(x)])
+        const IndexTree& t = m_trees[size_t(x) + 1];
+        if (t.size() != keys.size())
             damage(code::IndexCorrupt, QStringLiteral("voci d'indice errate"));
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (t.at(i) != keys[i])
+                damage(code::IndexCorrupt, QStringLiteral("voci d'indice errate"));
     }
-    for (const RowLoc& l : m_rows) {
+    for (const RowLoc& l : rows) {
         const auto v = row(l.rowId);
         for (int f = 0; f < m_schema.fields.size(); ++f)
             if (m_schema.fields[f].type == FieldType::Blob)

@@ -2,7 +2,9 @@
 // The shared state of one open table: its files, lock, row map and indexes.
 // Every table object and query of the process that uses the same table
 // shares one Store, so a change made through one is seen by all. Internal.
+#include "storage/File.h"
 #include "storage/Format.h"
+#include "storage/IndexTree.h"
 
 #include <QString>
 #include <functional>
@@ -22,35 +24,12 @@ struct TablePaths {
     QString base;      // path without extension (for repair's side files)
     QString folderOfFiles;
 };
-TablePaths tablePaths(const QString& folder, const QString& tableName); // EngineError InvalidName
+// AllFiles resolves the case of all three names now; DataFileOnly leaves the
+// .IDX and .BLB to the opener (see existingCaseVariant), saving lookups.
+enum class CaseLookup { AllFiles, DataFileOnly };
+TablePaths tablePaths(const QString& folder, const QString& tableName,
+                      CaseLookup lookup = CaseLookup::AllFiles); // EngineError InvalidName
 
-// An open file descriptor with checked positional I/O.
-class File {
-public:
-    File() = default;
-    ~File();
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    // Returns false when the file does not exist; throws ReadFailed otherwise.
-    bool open(const QString& path, bool create, const QString& what);
-    void close();
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
-    qint64 size() const;
-    // Reads up to n bytes; returns the count (less at end of file).
-    qint64 readAt(qint64 off, char* buf, qint64 n) const;
-    void writeAt(qint64 off, const char* buf, qint64 n);
-    void sync();
-    void truncate(qint64 size);
-    bool tryLock(); // exclusive, non-blocking
-
-private:
-    int m_fd = -1;
-    QString m_what;
-};
-void syncFolder(const QString& folder);
-QByteArray readWholeFile(const QString& path, bool* exists, const QString& what);
-void writeFileDurably(const QString& path, const QByteArray& bytes, const QString& what);
 // Completes an interrupted repair swap (true: the files were replaced), or
 // removes a repair's leftovers. Call with the table's lock held.
 bool settleRepairFiles(const TablePaths& p);
@@ -60,30 +39,19 @@ void openLocked(File& dat, const TablePaths& p);
 
 struct Value;
 // Streams one large object from a .BLB file, checking every chunk.
-void readBlobChain(const File& file, const Value& v, const QString& display,
+// fileSize: the file's size (or the end of what its writer appended).
+void readBlobChain(const File& file, qint64 fileSize, const Value& v, const QString& display,
                    const std::function<void(const char*, qint64)>& sink);
 // Writes one chunk; buf holds kChunkHeader spare bytes followed by len data bytes.
 void writeBlobChunk(File& file, qint64 at, quint64 blobStart, quint32 seq, bool last, char* buf, quint32 len);
 
-struct RowLoc {
-    quint64 rowId;
-    quint64 offset;
-    quint32 len;
-};
-
-// How many appended records trigger a snapshot (1024); crash tests lower it.
+// How many appended records trigger a checkpoint (1024); crash tests lower it.
 void setCheckpointInterval(int records);
 
-struct SnapshotInfo {
-    QByteArray generation;
-    qint64 datEnd = kDataStart;
-    qint64 lastRecord = 0;
-    quint32 lastRecordCrc = 0;
-    quint64 nextRowId = 1;
-    qint64 nextAutoInc = 1;
-};
-QByteArray encodeIndexSnapshot(const SnapshotInfo& si, const Schema& schema, const std::vector<RowLoc>& rows,
-                               const std::vector<std::vector<std::string>>& indexes);
+// A whole index file for rows sorted by id and indexes of sorted keys
+// (index i of the schema at i; missing ones are empty).
+QByteArray encodeIndexFile(IndexState st, const Schema& schema, const std::vector<RowLoc>& rows,
+                           const std::vector<std::vector<std::string>>& indexes);
 
 class StoreListener {
 public:
@@ -106,8 +74,12 @@ public:
     quint64 version() const { return m_version; }
     bool exclusive() const { return m_exclusive; }
 
-    const std::vector<std::string>& index(int i) const { return m_indexes[size_t(i)]; }
-    bool hasRow(quint64 rowId) const { return findLoc(rowId) != nullptr; }
+    const IndexTree& index(int i) const { return m_trees[size_t(i) + 1]; }
+    bool hasRow(quint64 rowId) const
+    {
+        RowLoc l;
+        return findLoc(rowId, &l);
+    }
     // The row's values, checked against its record's checksum.
     std::shared_ptr<const Values> row(quint64 rowId);
     std::string keyOf(int index, quint64 rowId);
@@ -128,7 +100,8 @@ public:
     void setSyncEachWrite(bool on) { m_syncEachWrite = on; }
     void syncNow();
 
-    // Writes the index snapshot now (also done on close and every 1024 records).
+    // Makes the indexes durable up to the end of the log (also done on close
+    // and every 1024 records), so that the next open replays little.
     void checkpoint();
 
     // Full check used by checkTable: every record, blob and index entry.
@@ -137,12 +110,13 @@ public:
 private:
     Store() = default;
     void load();
-    void loadIndexSnapshot(bool* needFullReplay, qint64* replayFrom);
+    void loadIndexFile(qint64* replayFrom);
+    void rewriteIndexFile(const IndexState& st);
     void replay(qint64 from);
     void applyRecord(const RecordHeader& h, qint64 off, const QByteArray& payload);
     void indexInsert(quint64 rowId, const Values& v);
     void indexErase(quint64 rowId, const Values& v);
-    const RowLoc* findLoc(quint64 rowId) const;
+    bool findLoc(quint64 rowId, RowLoc* out) const;
     void setLoc(const RowLoc& l);
     void eraseLoc(quint64 rowId);
     void appendRecords(const QByteArray& bytes, const std::vector<std::pair<qint64, QByteArray>>& parts);
@@ -156,10 +130,12 @@ private:
     File m_dat, m_blb;
     HeaderInfo m_header;
     Schema m_schema;
-    std::vector<RowLoc> m_rows;                     // sorted by rowId
-    std::vector<std::vector<std::string>> m_indexes; // 0 = primary
+    IndexFile m_idx;
+    std::vector<IndexTree> m_trees; // 0: row map; 1 + i: index i (1: primary)
+    bool m_rewriteIndex = false;    // a checkpoint failed half-way: write the next one whole
     qint64 m_datEnd = kDataStart;
-    qint64 m_blbEnd = kBlobStart;
+    qint64 m_blbEnd = -1; // not known yet
+    qint64 m_datSizeAtOpen = 0;
     qint64 m_lastRecord = 0;
     quint32 m_lastRecordCrc = 0;
     quint64 m_nextRowId = 1;

@@ -102,7 +102,7 @@ struct TableImpl final : StoreListener {
             throw EngineError(code::TableClosed, QStringLiteral("La tabella %1 non è aperta.").arg(tableName));
     }
 
-    const std::vector<std::string>& keys() const { return store->index(active); }
+    const IndexTree& keys() const { return store->index(active); }
 
     // Recomputes the range bounds and the cursor position after any change.
     void sync()
@@ -116,10 +116,9 @@ struct TableImpl final : StoreListener {
             lo = 0;
             hi = k.size();
         } else {
-            lo = size_t(std::lower_bound(k.begin(), k.end(), rangeLo) - k.begin());
-            hi = size_t(std::partition_point(k.begin() + qsizetype(lo), k.end(),
-                                             [&](const std::string& key) { return comparePrefix(key, rangeHi) <= 0; })
-                        - k.begin());
+            lo = k.lowerBound(rangeLo);
+            const std::string_view upTo(rangeHi);
+            hi = std::max(lo, k.partitionPoint([&](std::string_view key) { return key.substr(0, upTo.size()) <= upTo; }));
         }
         if (lo == hi) {
             pos = lo;
@@ -135,11 +134,11 @@ struct TableImpl final : StoreListener {
             if (curKey.empty()) {
                 pos = lo;
             } else {
-                pos = size_t(std::lower_bound(k.begin() + qsizetype(lo), k.begin() + qsizetype(hi), curKey) - k.begin());
+                pos = std::clamp(k.lowerBound(curKey), lo, hi);
                 if (pos >= hi)
                     pos = hi - 1;
             }
-            curKey = k[pos];
+            curKey = k.at(pos);
             curRowId = keyRowId(curKey);
         }
         syncedVersion = store->version();
@@ -156,7 +155,7 @@ struct TableImpl final : StoreListener {
     void placeAt(size_t p)
     {
         pos = p;
-        curKey = keys()[p];
+        curKey = keys().at(p);
         curRowId = keyRowId(curKey);
         curCache.reset();
     }
@@ -328,20 +327,22 @@ struct TableImpl final : StoreListener {
             }
             std::string prefix;
             appendFieldKey(prefix, fi.def.type, v);
-            const auto& pk = store->index(0);
-            auto it = std::lower_bound(pk.begin(), pk.end(), prefix);
-            for (; it != pk.end() && it->size() == prefix.size() + 8 && it->compare(0, prefix.size(), prefix) == 0; ++it) {
-                const quint64 id = keyRowId(*it);
+            const IndexTree& pk = store->index(0);
+            for (size_t at = pk.lowerBound(prefix); at < pk.size(); ++at) {
+                const std::string& key = pk.at(at);
+                if (key.size() != prefix.size() + 8 || key.compare(0, prefix.size(), prefix) != 0)
+                    break;
+                const quint64 id = keyRowId(key);
                 const std::string k = store->keyOf(active, id);
-                const auto& ks = keys();
-                const size_t p = size_t(std::lower_bound(ks.begin() + qsizetype(lo), ks.begin() + qsizetype(hi), k) - ks.begin());
-                if (p < hi && ks[p] == k)
+                const IndexTree& ks = keys();
+                const size_t p = std::clamp(ks.lowerBound(k), lo, hi);
+                if (p < hi && ks.at(p) == k)
                     return p;
             }
             return hi;
         }
         for (size_t p = lo; p < hi; ++p) {
-            const quint64 id = keyRowId(keys()[p]);
+            const quint64 id = keyRowId(keys().at(p));
             if (fi.kind == FieldInfo::Stored) {
                 if (valueEquals(fi, (*store->row(id))[size_t(field)], value))
                     return p;
@@ -659,7 +660,7 @@ void Table::open()
         return;
     if (d->db && !d->db->isOpen())
         d->db->open();
-    const TablePaths paths = tablePaths(folder(), d->tableName);
+    const TablePaths paths = tablePaths(folder(), d->tableName, CaseLookup::DataFileOnly);
     auto store = Store::acquire(paths, d->exclusive);
     const Schema& s = store->schema();
     const int idx = s.index(d->indexName);
@@ -860,7 +861,7 @@ Row Table::rowAt(int index) const
     d->sync();
     if (index < 0 || size_t(index) >= d->hi - d->lo)
         return Row();
-    return d->rowById(keyRowId(d->keys()[d->lo + size_t(index)]));
+    return d->rowById(keyRowId(d->keys().at(d->lo + size_t(index))));
 }
 
 Row Table::currentRow() const { return d->current(); }
@@ -911,7 +912,7 @@ QVariant Table::lookup(const QString& keyField, const QVariant& keyValue, const 
     const size_t p = d->find(f, keyValue);
     if (p >= d->hi)
         return QVariant();
-    const Row row = d->rowById(keyRowId(d->keys()[p]));
+    const Row row = d->rowById(keyRowId(d->keys().at(p)));
     return variantFromValue(d->fs->fields[size_t(r)].def, row.d->values[size_t(r)]);
 }
 
@@ -942,9 +943,9 @@ bool Table::bookmarkValid(const Bookmark& b) const
         return false;
     d->sync();
     const std::string k = d->store->keyOf(d->active, b.rowId);
-    const auto& ks = d->keys();
-    const size_t p = size_t(std::lower_bound(ks.begin() + qsizetype(d->lo), ks.begin() + qsizetype(d->hi), k) - ks.begin());
-    return p < d->hi && ks[p] == k;
+    const IndexTree& ks = d->keys();
+    const size_t p = std::clamp(ks.lowerBound(k), d->lo, d->hi);
+    return p < d->hi && ks.at(p) == k;
 }
 
 void Table::gotoBookmark(const Bookmark& b)
@@ -953,8 +954,8 @@ void Table::gotoBookmark(const Bookmark& b)
     if (!bookmarkValid(b))
         throw EngineError(code::InvalidBookmark, QStringLiteral("Segnalibro non valido per la tabella %1.").arg(d->tableName));
     const std::string k = d->store->keyOf(d->active, b.rowId);
-    const auto& ks = d->keys();
-    const size_t p = size_t(std::lower_bound(ks.begin() + qsizetype(d->lo), ks.begin() + qsizetype(d->hi), k) - ks.begin());
+    const IndexTree& ks = d->keys();
+    const size_t p = std::clamp(ks.lowerBound(k), d->lo, d->hi);
     const quint64 before = d->curRowId;
     d->placeAt(p);
     d->bofFlag = d->eofFlag = false;

@@ -22,9 +22,9 @@ void createTable(const QString& folder, const QString& fileName, const TableDef&
         throw EngineError(code::WriteFailed, QStringLiteral("Impossibile creare la cartella %1.").arg(p.folderOfFiles));
     // The .DAT comes last: its presence is what makes the table exist.
     writeFileDurably(p.blb, encodeHeaderBlock(kBlbMagic, h), fileName);
-    SnapshotInfo si;
-    si.generation = h.generation;
-    writeFileDurably(p.idx, encodeIndexSnapshot(si, h.schema, {}, {}), fileName);
+    IndexState st;
+    st.generation = h.generation;
+    writeFileDurably(p.idx, encodeIndexFile(st, h.schema, {}, {}), fileName);
     const QByteArray block = encodeHeaderBlock(kDatMagic, h);
     writeFileDurably(p.dat, block + block, fileName);
     syncFolder(p.folderOfFiles);

@@ -104,7 +104,7 @@ TEST_F(OpenCheckTest, IrreparableTableIsReportedAndStopsTheOpening)
 {
     const QString base = folder->dataFolder() + QStringLiteral("ST_PROCEDURE");
     damage(base + QStringLiteral(".DAT"), 0, 8192); // both header copies
-    damage(base + QStringLiteral(".IDX"), 0, 64);
+    damage(base + QStringLiteral(".IDX"), 0, 8192); // both superblocks
     damage(base + QStringLiteral(".BLB"), 0, 64);
     dialogs.answerMessage(mbOK);
 

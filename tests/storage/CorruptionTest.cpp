@@ -3,6 +3,7 @@
 #include "StorageFixture.h"
 
 #include "storage/Format.h"
+#include "storage/IndexTree.h"
 #include "storage/Repair.h"
 
 #include <QBuffer>
@@ -101,6 +102,14 @@ QByteArray rowRecord(quint64 rowId, quint64 blobOff, quint64 blobLen)
     return encodeRecord(RowRecord, encodeRowPayload(s, rowId, v));
 }
 
+// Where the first page of tree `tree` of the index file lies (0: row map, 1: primary index).
+qint64 treeRootOffset(const QString& idx, int tree)
+{
+    IndexFile f;
+    f.open(idx, "T");
+    return qint64(f.roots().at(size_t(tree)).ref.off);
+}
+
 qint64 blobSizeOf(int row) { return row == kRows - 1 ? 70000 : 1000 + row * 300; }
 
 class CorruptionTest : public StorageTest {
@@ -186,8 +195,9 @@ struct DamageCase {
     const char* name;
     std::function<void(CorruptionTest&)> damage;
     int openCode;      // code of open(); 0 = opens
-    int readCode;      // code when reading every row and blob, and of checkTable
+    int readCode;      // code of checkTable, and of reading every row and blob unless walkCode says otherwise
     qint64 rowsKept, rowsDropped, blobsDropped;
+    int walkCode = -1; // code of reading every row and blob in primary key order, when not readCode
 };
 
 TEST_F(CorruptionTest, EachDamageIsReportedWithItsCodeAndRepairKeepsTheRest)
@@ -201,11 +211,29 @@ TEST_F(CorruptionTest, EachDamageIsReportedWithItsCodeAndRepairKeepsTheRest)
              QFile::remove(t.idx());
          },
          code::HeaderCorrupt, code::HeaderCorrupt, kRows, 0, 0},
-        {"mirror header only", [](CorruptionTest& t) { flip(t.dat(), kHeaderBlock + 30); }, 0, code::HeaderCorrupt, kRows, 0, 0},
+        {"mirror header only", [](CorruptionTest& t) { flip(t.dat(), kHeaderBlock + 30); }, 0, code::HeaderCorrupt, kRows, 0, 0, 0},
         {"row record", [](CorruptionTest& t) { flip(t.dat(), recordOffsets(t.dat())[5] + 20); }, 0, code::RecordCorrupt,
          kRows - 1, 1, 0},
-        {"index checksum", [](CorruptionTest& t) { flip(t.idx(), readAll(t.idx()).size() / 2); }, code::IndexCorrupt,
-         code::IndexCorrupt, kRows, 0, 0},
+        {"page of the primary index", [](CorruptionTest& t) { flip(t.idx(), treeRootOffset(t.idx(), 1) + 12); },
+         code::IndexCorrupt, code::IndexCorrupt, kRows, 0, 0},
+        {"page of a secondary index (read only when used)",
+         [](CorruptionTest& t) { flip(t.idx(), treeRootOffset(t.idx(), 2) + 12); }, 0, code::IndexCorrupt, kRows, 0, 0, 0},
+        {"both index superblocks",
+         [](CorruptionTest& t) {
+             flip(t.idx(), 20);
+             flip(t.idx(), kIdxSlot + 20);
+         },
+         code::IndexCorrupt, code::IndexCorrupt, kRows, 0, 0},
+        // The older superblock still names intact pages: the log after it is replayed.
+        {"newest index superblock (not damage)",
+         [](CorruptionTest& t) {
+             IndexFile f;
+             f.open(t.idx(), "T");
+             const quint64 seq = f.state().seq;
+             f.close();
+             flip(t.idx(), qint64(seq % 2) * kIdxSlot + 20);
+         },
+         0, 0, kRows, 0, 0},
         {"index missing", [](CorruptionTest& t) { QFile::remove(t.idx()); }, code::IndexCorrupt, code::IndexCorrupt, kRows, 0, 0},
         {"blob block", [](CorruptionTest& t) { flip(t.blb(), blobOffsets(t.blb())[3] + kChunkHeader + 10); }, 0,
          code::BlobBlockCorrupt, kRows, 0, 1},
@@ -246,7 +274,7 @@ TEST_F(CorruptionTest, EachDamageIsReportedWithItsCodeAndRepairKeepsTheRest)
                   }),
                   c.openCode);
         if (c.openCode == 0) {
-            EXPECT_EQ(readEverything(), c.readCode == code::HeaderCorrupt ? 0 : c.readCode);
+            EXPECT_EQ(readEverything(), c.walkCode >= 0 ? c.walkCode : c.readCode);
         }
         EXPECT_EQ(codeOf([&] { checkTable(folder(), "T.DAT"); }), c.readCode);
         if (c.readCode != 0) {
