@@ -69,17 +69,21 @@ TablePaths tablePaths(const QString& folder, const QString& tableName, CaseLooku
     TablePaths p;
     p.display = tableName;
     p.base = QDir::cleanPath(dir + u'/' + base);
-    p.dat = existingCaseVariant(p.base + datExt);
+    p.dat = p.base + datExt;
     p.idx = p.base + (upper ? QStringLiteral(".IDX") : QStringLiteral(".idx"));
     p.blb = p.base + (upper ? QStringLiteral(".BLB") : QStringLiteral(".blb"));
-    // Files named as asked for usually come as a set: the other two are
-    // looked up at open only when missing.
-    if (lookup == CaseLookup::AllFiles || p.dat != p.base + datExt) {
-        p.idx = existingCaseVariant(p.idx);
-        p.blb = existingCaseVariant(p.blb);
-    }
+    // Opening looks names up only when missing (see openLocked).
+    if (lookup == CaseLookup::AllFiles)
+        resolveCase(p);
     p.folderOfFiles = QFileInfo(p.dat).absolutePath();
     return p;
+}
+
+void resolveCase(TablePaths& p)
+{
+    p.dat = existingCaseVariant(p.dat);
+    p.idx = existingCaseVariant(p.idx);
+    p.blb = existingCaseVariant(p.blb);
 }
 
 File::~File() { close(); }
@@ -242,11 +246,16 @@ bool settleRepairFiles(const TablePaths& p)
     return false;
 }
 
-void openLocked(File& dat, const TablePaths& p)
+void openLocked(File& dat, TablePaths& p)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!dat.open(p.dat, false, p.display))
-            throw EngineError(code::TableNotFound, QStringLiteral("La tabella %1 non esiste.").arg(p.display));
+        if (!dat.open(p.dat, false, p.display)) {
+            // Files named in another case (as restored backups name them).
+            const QString asked = p.dat;
+            resolveCase(p);
+            if (p.dat == asked || !dat.open(p.dat, false, p.display))
+                throw EngineError(code::TableNotFound, QStringLiteral("La tabella %1 non esiste.").arg(p.display));
+        }
         if (!dat.tryLock())
             throw EngineError(code::TableLocked, QStringLiteral("La tabella %1 è in uso da un altro utente.").arg(p.display));
         // A finished swap replaced the file under the lock just taken: lock the new one.

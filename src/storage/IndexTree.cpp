@@ -19,7 +19,7 @@ constexpr size_t kBuildEntries = 96; // bulk-built pages leave room for inserts
 constexpr size_t kMaxLeafBytes = 64 * 1024;
 constexpr int kMaxDepth = 40;
 constexpr quint32 kMaxPage = 16u << 20;
-constexpr qint64 kCompactSlack = 512 * 1024;
+qint64 g_compactSlack = 512 * 1024;
 
 [[noreturn]] void corrupt(const QString& display, const QString& why)
 {
@@ -47,6 +47,8 @@ quint64 getBigEndian(const char* p, int bytes)
     return v;
 }
 } // namespace
+
+void setIndexCompactionSlack(qint64 bytes) { g_compactSlack = std::max<qint64>(0, bytes); }
 
 // --- Row map keys ----------------------------------------------------------------
 
@@ -678,7 +680,7 @@ void IndexFile::open(const QString& path, const QString& display)
 bool IndexFile::wantsCompaction() const
 {
     const qint64 dead = m_state.pagesEnd - kIdxPagesStart - m_state.liveBytes;
-    return dead > std::max(m_state.liveBytes, kCompactSlack);
+    return dead > std::max(m_state.liveBytes, g_compactSlack);
 }
 
 void IndexFile::checkpoint(IndexState st, const Schema& schema, const std::vector<IndexTree*>& trees)

@@ -27,6 +27,10 @@ struct PageRef {
     quint32 crc = 0;
 };
 
+// Dead page bytes tolerated beyond the live ones before the file is rewritten
+// (512 KiB); crash tests lower it so that kills land inside rewrites too.
+void setIndexCompactionSlack(qint64 bytes);
+
 // Where pages are read from; reading checks the page against its reference.
 class PageSource {
 public:

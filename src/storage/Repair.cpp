@@ -59,7 +59,7 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
         if (progress)
             progress(p);
     };
-    const TablePaths paths = tablePaths(folder, fileName);
+    TablePaths paths = tablePaths(folder, fileName);
     if (Store::isOpenInProcess(paths))
         throw EngineError(code::TableLocked, QStringLiteral("La tabella %1 è in uso.").arg(fileName));
     File dat;

@@ -20,7 +20,12 @@ std::map<QString, std::weak_ptr<Store>>& registry()
     return r;
 }
 
-QString registryKey(const TablePaths& p) { return QFileInfo(p.dat).absoluteFilePath(); }
+// One Store per table whatever the case it is named in: the file name's case
+// is resolved only at open (folders are not: only names are looked up).
+QString registryKey(const TablePaths& p)
+{
+    return QFileInfo(p.dat).absolutePath() + u'/' + QFileInfo(p.base).fileName().toLower();
+}
 
 void putU32(char* p, quint32 v)
 {
@@ -133,7 +138,6 @@ void Store::load()
             throw;
         damage(code::BlobBlockCorrupt, QStringLiteral("intestazione del file blob"));
     }
-    m_datSizeAtOpen = m_dat.size();
     qint64 from = kDataStart;
     loadIndexFile(&from);
     replay(from);
@@ -153,20 +157,29 @@ void Store::loadIndexFile(qint64* replayFrom)
     if (a.bytes != b.bytes)
         bad(QStringLiteral("struttura diversa da quella della tabella"));
     const qint64 covered = st.coveredEnd;
-    if (covered < kDataStart)
+    if (covered < kDataStart || (st.lastRecord == 0 && covered != kDataStart)
+        || (st.lastRecord != 0 && (st.lastRecord < kDataStart || st.lastRecord > covered - kRecordHeader)))
         bad(QStringLiteral("posizione"));
-    if (covered > m_datSizeAtOpen)
+    // One read brings the last record the index covers (to check that the
+    // index belongs to this log) and, usually, the whole tail after it.
+    const qint64 readFrom = st.lastRecord ? st.lastRecord : covered;
+    constexpr qint64 kTailProbe = 16 * 1024;
+    QByteArray head(covered - readFrom + kTailProbe, Qt::Uninitialized);
+    const qint64 got = m_dat.readAt(readFrom, head.data(), head.size());
+    if (got < covered - readFrom)
         damage(code::RecordCorrupt, QStringLiteral("il file dei dati è troncato"));
-    if (st.lastRecord == 0) {
-        if (covered != kDataStart)
-            bad(QStringLiteral("posizione"));
-    } else {
-        char hdr[kRecordHeader];
+    if (st.lastRecord != 0) {
         RecordHeader rh;
-        if (st.lastRecord < kDataStart || st.lastRecord > covered - kRecordHeader
-            || m_dat.readAt(st.lastRecord, hdr, kRecordHeader) != kRecordHeader || !parseRecordHeader(hdr, &rh)
-            || st.lastRecord + kRecordHeader + qint64(rh.len) != covered || rh.crc != st.lastRecordCrc)
+        if (!parseRecordHeader(head.constData(), &rh) || st.lastRecord + kRecordHeader + qint64(rh.len) != covered
+            || rh.crc != st.lastRecordCrc)
             bad(QStringLiteral("non corrisponde ai dati"));
+    }
+    m_tailRead = got < head.size();
+    if (m_tailRead) {
+        m_datSizeAtOpen = readFrom + got;
+        m_tail = head.mid(covered - readFrom, got - (covered - readFrom));
+    } else {
+        m_datSizeAtOpen = m_dat.size();
     }
     const auto& roots = m_idx.roots();
     if (roots.size() != size_t(m_schema.indexCount()) + 1)
@@ -192,9 +205,12 @@ void Store::replay(qint64 from)
         return;
     if (size - from > (qint64(1) << 30))
         damage(code::IndexCorrupt, QStringLiteral("indice troppo vecchio"));
-    QByteArray tail(size - from, Qt::Uninitialized);
-    if (m_dat.readAt(from, tail.data(), tail.size()) != tail.size())
-        damage(code::ReadFailed, QStringLiteral("lettura incompleta"));
+    QByteArray tail = std::move(m_tail);
+    if (!m_tailRead) {
+        tail.resize(size - from);
+        if (m_dat.readAt(from, tail.data(), tail.size()) != tail.size())
+            damage(code::ReadFailed, QStringLiteral("lettura incompleta"));
+    }
     const char* p = tail.constData();
     const qint64 n = tail.size();
     auto intactAt = [&](qint64 at, RecordHeader* h) {

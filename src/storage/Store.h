@@ -24,8 +24,8 @@ struct TablePaths {
     QString base;      // path without extension (for repair's side files)
     QString folderOfFiles;
 };
-// AllFiles resolves the case of all three names now; DataFileOnly leaves the
-// .IDX and .BLB to the opener (see existingCaseVariant), saving lookups.
+// AllFiles resolves the case of the three names now; DataFileOnly leaves them
+// to the opener, which looks a name up only when it is missing.
 enum class CaseLookup { AllFiles, DataFileOnly };
 TablePaths tablePaths(const QString& folder, const QString& tableName,
                       CaseLookup lookup = CaseLookup::AllFiles); // EngineError InvalidName
@@ -34,8 +34,11 @@ TablePaths tablePaths(const QString& folder, const QString& tableName,
 // removes a repair's leftovers. Call with the table's lock held.
 bool settleRepairFiles(const TablePaths& p);
 // Opens the .DAT and takes its exclusive lock, after settling an interrupted
-// repair. Throws TableNotFound or TableLocked.
-void openLocked(File& dat, const TablePaths& p);
+// repair, looking the names up in any case when the .DAT is missing.
+// Throws TableNotFound or TableLocked.
+void openLocked(File& dat, TablePaths& p);
+// Each of the three names, or the file of its folder that differs from it only in case.
+void resolveCase(TablePaths& p);
 
 struct Value;
 // Streams one large object from a .BLB file, checking every chunk.
@@ -136,6 +139,8 @@ private:
     qint64 m_datEnd = kDataStart;
     qint64 m_blbEnd = -1; // not known yet
     qint64 m_datSizeAtOpen = 0;
+    QByteArray m_tail;      // the log after the index, when opening read it whole
+    bool m_tailRead = false;
     qint64 m_lastRecord = 0;
     quint32 m_lastRecordCrc = 0;
     quint64 m_nextRowId = 1;

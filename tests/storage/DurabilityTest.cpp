@@ -51,7 +51,9 @@ QString checkFor(quint32 seed)
 // on stdout after it returned.
 int crashWriter(const QStringList& args)
 {
-    detail::setCheckpointInterval(7); // so that kills also land inside snapshot writes
+    // Kills also land inside index checkpoints and whole-file index rewrites.
+    detail::setCheckpointInterval(7);
+    detail::setIndexCompactionSlack(4096);
     Table t;
     t.setFolder(args.value(0));
     t.setTableName("CRASH.DAT");

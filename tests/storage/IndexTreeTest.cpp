@@ -5,8 +5,10 @@
 
 #include "storage/File.h"
 #include "storage/IndexTree.h"
+#include "storage/Repair.h"
 
 #include <QFileInfo>
+#include <map>
 #include <random>
 #include <set>
 
@@ -171,6 +173,70 @@ TEST_F(StorageTest, OpeningReadsTheSameAtAHundredRowsAndAtAHundredThousand)
     // Headers, superblocks and one path of pages; a taller tree adds a page a level.
     EXPECT_LE(large, small + 64 * 1024);
     EXPECT_LT(large, QFileInfo(path("large/USER_DOCUMENTI.IDX")).size() / 10);
+}
+
+TEST_F(StorageTest, IndexFileStaysBoundedAndRightThroughManyCheckpoints)
+{
+    createTable(folder(), "USER_DOCUMENTI.DAT", userDocumentsDef());
+    const QString idx = path("USER_DOCUMENTI.IDX");
+    std::map<qint64, qint64> model; // id -> case file
+    std::mt19937 rng(11);
+    auto openTable = [&](Table& t) {
+        t.setFolder(folder());
+        t.setTableName("USER_DOCUMENTI.DAT");
+        t.setIndexName("id_procedura_idx");
+        t.open();
+    };
+    auto add = [&](Table& t) {
+        const qint64 proc = qint64(rng() % 500);
+        t.append();
+        t.fieldByName("ID_USER_PROCEDURA").setAsInteger(proc);
+        t.post();
+        model[t.fieldByName("ID_USER_DOCUMENTO").asInteger()] = proc;
+    };
+    {
+        Table t;
+        openTable(t);
+        t.setBulkLoad(true);
+        for (int i = 0; i < 3000; ++i)
+            add(t);
+    }
+    const qint64 first = QFileInfo(idx).size();
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        Table t;
+        openTable(t);
+        // Rows change case file (moving their index entries), go and come.
+        for (int i = 0; i < 300; ++i) {
+            t.moveTo(int(rng() % quint32(t.recordCount())));
+            const qint64 proc = qint64(rng() % 500);
+            t.edit();
+            t.fieldByName("ID_USER_PROCEDURA").setAsInteger(proc);
+            t.post();
+            model[t.fieldByName("ID_USER_DOCUMENTO").asInteger()] = proc;
+        }
+        for (int i = 0; i < 20; ++i) {
+            t.moveTo(int(rng() % quint32(t.recordCount())));
+            model.erase(t.fieldByName("ID_USER_DOCUMENTO").asInteger());
+            t.remove();
+            add(t);
+        }
+        t.close();
+        // Checkpoints append pages; the file is rewritten before dead ones pile up.
+        ASSERT_LE(QFileInfo(idx).size(), 3 * first + 600 * 1024);
+    }
+    EXPECT_EQ(codeOf([&] { checkTable(folder(), "USER_DOCUMENTI.DAT"); }), 0);
+    std::set<std::pair<qint64, qint64>> expected;
+    for (const auto& [id, proc] : model)
+        expected.insert({proc, id});
+    Table t;
+    openTable(t);
+    ASSERT_EQ(t.recordCount(), qint64(expected.size()));
+    auto it = expected.begin();
+    for (t.first(); !t.eof(); t.next(), ++it) {
+        ASSERT_EQ(t.fieldByName("ID_USER_PROCEDURA").asInteger(), it->first);
+        ASSERT_EQ(t.fieldByName("ID_USER_DOCUMENTO").asInteger(), it->second);
+    }
 }
 
 } // namespace
