@@ -179,7 +179,7 @@ RepairReport repairTable(const QString& folder, const QString& fileName, const R
         }
     }
 
-    // Rows the index snapshot knew that the log no longer holds (a cut log).
+    // Rows the index file knew that the log no longer holds (a cut log).
     if (idxOk && fromIdx.generation == h.generation) {
         qint64 missing = 0;
         for (quint64 id : snapRows)

@@ -686,7 +686,7 @@ void Store::verifyAll()
     m_dat.readAt(0, a.data(), kHeaderBlock);
     if (a != b)
         damage(code::HeaderCorrupt, QStringLiteral("le due copie dell'intestazione differiscono"));
-    // Rebuild the row map from the whole log and compare it with the snapshot.
+    // Rebuild the row map from the whole log and compare it with the index file.
     std::map<quint64, std::pair<qint64, quint32>> live;
     const qint64 end = m_datEnd;
     qint64 at = kDataStart;
