@@ -236,14 +236,19 @@ bool settleRepairFiles(const TablePaths& p)
         syncFolder(p.folderOfFiles);
         return true;
     }
-    // Repair creates .rblb first; leftovers are removed with .rblb last, so
-    // without it there is nothing to clean up.
-    if (QFileInfo::exists(side[0])) {
-        QFile::remove(side[1]);
-        QFile::remove(side[2]);
-        QFile::remove(side[0]);
-    }
     return false;
+}
+
+void removeRepairLeftovers(const TablePaths& p)
+{
+    // Repair creates .rblb first; leftovers go with .rblb last, so without it
+    // there is nothing to clean up.
+    const QString rblb = p.base + QStringLiteral(".rblb");
+    if (QFileInfo::exists(rblb)) {
+        QFile::remove(p.base + QStringLiteral(".rdat"));
+        QFile::remove(p.base + QStringLiteral(".ridx"));
+        QFile::remove(rblb);
+    }
 }
 
 void openLocked(File& dat, TablePaths& p)

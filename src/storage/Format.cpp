@@ -44,6 +44,19 @@ static bool validName(const QString& n)
     return !n.isEmpty() && n.size() <= 128;
 }
 
+bool Schema::operator==(const Schema& o) const
+{
+    if (fields.size() != o.fields.size() || primary != o.primary || indexes.size() != o.indexes.size())
+        return false;
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        if (fields[i].name != o.fields[i].name || fields[i].type != o.fields[i].type || fields[i].size != o.fields[i].size)
+            return false;
+    for (qsizetype i = 0; i < indexes.size(); ++i)
+        if (indexes[i].name != o.indexes[i].name || indexes[i].fields != o.indexes[i].fields)
+            return false;
+    return true;
+}
+
 Schema schemaFromDef(const TableDef& def)
 {
     auto bad = [](const QString& why) { throw EngineError(code::InvalidDefinition, QStringLiteral("Definizione di tabella non valida: %1").arg(why)); };

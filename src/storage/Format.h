@@ -41,6 +41,8 @@ struct Schema {
     int index(const QString& name) const;   // "" -> 0 (primary), -1 if unknown
     int indexCount() const { return 1 + int(indexes.size()); }
     const QList<int>& indexFields(int index) const { return index == 0 ? primary : indexes[index - 1].fields; }
+    // Same fields (names as stored, types, widths) and the same indexes.
+    bool operator==(const Schema& o) const;
     bool hasBlobs() const;
 };
 Schema schemaFromDef(const TableDef& def); // EngineError InvalidDefinition

@@ -624,7 +624,7 @@ void IndexFile::open(const QString& path, const QString& display)
         if (m_path == path || !m_file.open(m_path, false, display))
             corrupt(display, QStringLiteral("file mancante"));
     }
-    QByteArray head(kIdxPagesStart, '\0');
+    QByteArray head(kIdxPagesStart, Qt::Uninitialized);
     const qint64 got = m_file.readAt(0, head.data(), head.size());
     struct Candidate {
         IndexState st;

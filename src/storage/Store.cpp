@@ -95,7 +95,9 @@ bool Store::isOpenInProcess(const TablePaths& paths)
 
 Store::~Store()
 {
-    if ((m_sinceCheckpoint > 0 || m_rewriteIndex) && m_dat.isOpen()) {
+    if (!m_dat.isOpen())
+        return;
+    if (m_sinceCheckpoint > 0 || m_rewriteIndex) {
         try {
             syncNow();
             checkpoint();
@@ -103,6 +105,7 @@ Store::~Store()
             // The log stays the truth; the next open replays it.
         }
     }
+    removeRepairLeftovers(m_paths);
 }
 
 void Store::damage(int c, const QString& detail) const
@@ -151,10 +154,7 @@ void Store::loadIndexFile(qint64* replayFrom)
     const IndexState& st = m_idx.state();
     if (st.generation != m_header.generation)
         bad(QStringLiteral("non corrisponde ai dati"));
-    Writer a, b;
-    writeSchema(a, m_idx.schema());
-    writeSchema(b, m_schema);
-    if (a.bytes != b.bytes)
+    if (!(m_idx.schema() == m_schema))
         bad(QStringLiteral("struttura diversa da quella della tabella"));
     const qint64 covered = st.coveredEnd;
     if (covered < kDataStart || (st.lastRecord == 0 && covered != kDataStart)

@@ -30,9 +30,12 @@ enum class CaseLookup { AllFiles, DataFileOnly };
 TablePaths tablePaths(const QString& folder, const QString& tableName,
                       CaseLookup lookup = CaseLookup::AllFiles); // EngineError InvalidName
 
-// Completes an interrupted repair swap (true: the files were replaced), or
-// removes a repair's leftovers. Call with the table's lock held.
+// Completes an interrupted repair swap (true: the files were replaced).
+// Call with the table's lock held.
 bool settleRepairFiles(const TablePaths& p);
+// Removes the side files of a repair cut short before its swap began (done
+// when a table closes, lock still held, to keep opening quick).
+void removeRepairLeftovers(const TablePaths& p);
 // Opens the .DAT and takes its exclusive lock, after settling an interrupted
 // repair, looking the names up in any case when the .DAT is missing.
 // Throws TableNotFound or TableLocked.
