@@ -367,7 +367,7 @@ void Store::checkUnique(const Values& v, quint64 rowId)
     }
 }
 
-void Store::appendRecords(const QByteArray& bytes, const std::vector<std::pair<qint64, QByteArray>>&)
+void Store::appendRecords(const QByteArray& bytes)
 {
     // The blobs a record points to reach the disk before the record does, so
     // that a synced record never points to missing blob data.
@@ -420,19 +420,10 @@ quint64 Store::insert(Values& v, const void* origin)
         ++m_nextAutoInc;
     const quint64 rowId = m_nextRowId++;
     checkUnique(v, rowId);
-    const QByteArray rec = encodeRecord(RowRecord, encodeRowPayload(m_schema, rowId, v));
-    if (rec.size() - kRecordHeader > qsizetype(kMaxRecord))
-        throw EngineError(code::InvalidDefinition, QStringLiteral("Riga troppo lunga."));
-    appendRecords(rec, {});
-    const qint64 off = m_datEnd;
-    m_datEnd += rec.size();
-    m_lastRecord = off;
-    m_lastRecordCrc = getU32(rec.constData() + 12);
-    setLoc(RowLoc{rowId, quint64(off), quint32(rec.size() - kRecordHeader)});
+    const RowLoc loc = appendRow(rowId, v);
+    setLoc(loc);
     indexInsert(rowId, v);
-    if (++m_sinceCheckpoint >= kCheckpointEvery)
-        try { checkpoint(); } catch (...) {}
-    notify(origin);
+    changed(1, origin);
     return rowId;
 }
 
@@ -447,19 +438,32 @@ void Store::update(quint64 rowId, Values& v, const void* origin)
         if (m_schema.fields[i].type == FieldType::AutoInc)
             v[size_t(i)] = (*old)[size_t(i)];
     checkUnique(v, rowId);
+    const RowLoc loc = appendRow(rowId, v);
+    indexErase(rowId, *old);
+    m_cache.erase(rowId);
+    setLoc(loc);
+    indexInsert(rowId, v);
+    changed(1, origin);
+}
+
+RowLoc Store::appendRow(quint64 rowId, const Values& v)
+{
     const QByteArray rec = encodeRecord(RowRecord, encodeRowPayload(m_schema, rowId, v));
     if (rec.size() - kRecordHeader > qsizetype(kMaxRecord))
         throw EngineError(code::InvalidDefinition, QStringLiteral("Riga troppo lunga."));
-    appendRecords(rec, {});
+    appendRecords(rec);
     const qint64 off = m_datEnd;
     m_datEnd += rec.size();
     m_lastRecord = off;
     m_lastRecordCrc = getU32(rec.constData() + 12);
-    indexErase(rowId, *old);
-    m_cache.erase(rowId);
-    setLoc(RowLoc{rowId, quint64(off), quint32(rec.size() - kRecordHeader)});
-    indexInsert(rowId, v);
-    if (++m_sinceCheckpoint >= kCheckpointEvery)
+    return RowLoc{rowId, quint64(off), quint32(rec.size() - kRecordHeader)};
+}
+
+void Store::changed(int records, const void* origin)
+{
+    // A failed checkpoint costs nothing durable: the log holds the change.
+    m_sinceCheckpoint += records;
+    if (m_sinceCheckpoint >= kCheckpointEvery)
         try { checkpoint(); } catch (...) {}
     notify(origin);
 }
@@ -478,7 +482,7 @@ void Store::remove(const std::vector<quint64>& rowIds, const void* origin)
     }
     if (gone.empty())
         return;
-    appendRecords(bytes, {});
+    appendRecords(bytes);
     const qint64 lastOff = m_datEnd + bytes.size() - (kRecordHeader + 8);
     m_datEnd += bytes.size();
     m_lastRecord = lastOff;
@@ -488,10 +492,7 @@ void Store::remove(const std::vector<quint64>& rowIds, const void* origin)
         eraseLoc(id);
         m_cache.erase(id);
     }
-    m_sinceCheckpoint += int(gone.size());
-    if (m_sinceCheckpoint >= kCheckpointEvery)
-        try { checkpoint(); } catch (...) {}
-    notify(origin);
+    changed(int(gone.size()), origin);
 }
 
 // --- Large objects -------------------------------------------------------------

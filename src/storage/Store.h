@@ -125,7 +125,11 @@ private:
     bool findLoc(quint64 rowId, RowLoc* out) const;
     void setLoc(const RowLoc& l);
     void eraseLoc(quint64 rowId);
-    void appendRecords(const QByteArray& bytes, const std::vector<std::pair<qint64, QByteArray>>& parts);
+    void appendRecords(const QByteArray& bytes);
+    // Appends a row record and returns where it lies.
+    RowLoc appendRow(quint64 rowId, const Values& v);
+    // After a durable change of `records` records: checkpoint when due, tell the listeners.
+    void changed(int records, const void* origin);
     void notify(const void* origin);
     void checkUnique(const Values& v, quint64 rowId);
     void noteCounters(const Values& v);
